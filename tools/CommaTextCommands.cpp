@@ -1,0 +1,57 @@
+// qmtool commatext: the one-line list encoding, both ways.
+#include <ostream>
+
+#include "core/Common/WideStrings.h"
+#include "platform/rtl/Exception.h"
+#include "platform/rtl/Utf.h"
+#include "tools/ToolCommand.h"
+
+namespace qm::tool {
+namespace {
+
+// Arguments after a leading "--" are taken as they are.
+std::vector<std::string> Operands(const std::vector<std::string>& args) {
+  if (!args.empty() && args[0] == "--") return {args.begin() + 1, args.end()};
+  for (const std::string& a : args) {
+    if (a.size() > 1 && a[0] == '-' && a != "--") throw ToolError("unknown option " + a);
+  }
+  return args;
+}
+
+std::u16string Decode(const std::string& arg) {
+  try {
+    return platform::Utf8ToUtf16Strict(arg);
+  } catch (const platform::Exception& e) {
+    throw ToolError(e.what());
+  }
+}
+
+int Encode(const std::vector<std::string>& args, ToolContext& io) {
+  std::vector<std::u16string> items;
+  for (const std::string& a : Operands(args)) items.push_back(Decode(a));
+  io.Out << platform::Utf16ToUtf8(CommaText(items)) << "\n";
+  return 0;
+}
+
+int DecodeText(const std::vector<std::string>& args, ToolContext& io) {
+  const auto operands = Operands(args);
+  if (operands.size() != 1) throw ToolError("expects exactly one TEXT");
+  for (const std::u16string& item : ParseCommaText(Decode(operands[0]))) {
+    io.Out << platform::Utf16ToUtf8(item) << "\n";
+  }
+  return 0;
+}
+
+}  // namespace
+
+void RegisterCommaTextCommands(CommandTable& table) {
+  table.push_back({"commatext", "encode", "qmtool commatext encode [--] ITEM...",
+                   "Prints the comma text of the items.",
+                   "Items holding a space, a control character, a double quote or a comma are\n"
+                   "quoted. An empty list prints an empty line.",
+                   Encode});
+  table.push_back({"commatext", "decode", "qmtool commatext decode [--] TEXT",
+                   "Prints the items of a comma text, one per line.", "", DecodeText});
+}
+
+}  // namespace qm::tool

@@ -1,0 +1,96 @@
+#include "tools/ToolCommand.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/rtl/Exception.h"
+
+namespace qm::tool {
+namespace {
+
+void PrintOverview(const CommandTable& table, std::ostream& out) {
+  out << "usage: qmtool GROUP VERB [ARGS...]\n"
+         "Tools over the Quillmate core. Every command answers --help.\n\n";
+  for (const ToolCommand& c : table) out << "  " << c.Usage << "\n      " << c.Summary << "\n";
+}
+
+void PrintHelp(const ToolCommand& c, std::ostream& out) {
+  out << "usage: " << c.Usage << "\n" << c.Summary << "\n";
+  if (!c.Details.empty()) out << "\n" << c.Details << "\n";
+}
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+}  // namespace
+
+CommandTable BuildCommandTable() {
+  CommandTable table;
+  RegisterCommaTextCommands(table);
+  return table;
+}
+
+std::string ReadInput(const std::string& path, ToolContext& io) {
+  if (path.empty() || path == "-") {
+    return std::string(std::istreambuf_iterator<char>(io.In), std::istreambuf_iterator<char>());
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw ToolError("cannot open " + path);
+  std::ostringstream content;
+  content << file.rdbuf();
+  if (file.bad()) throw ToolError("cannot read " + path);
+  return content.str();
+}
+
+int RunTool(const std::vector<std::string>& args, ToolContext& io) {
+  const CommandTable table = BuildCommandTable();
+  if (args.empty() || IsHelp(args[0])) {
+    PrintOverview(table, args.empty() ? io.Err : io.Out);
+    return args.empty() ? 2 : 0;
+  }
+  const std::string& group = args[0];
+  bool groupKnown = false;
+  for (const ToolCommand& c : table) groupKnown = groupKnown || c.Group == group;
+  if (!groupKnown) {
+    io.Err << "qmtool: unknown command '" << group << "' (try qmtool --help)\n";
+    return 2;
+  }
+  if (args.size() < 2 || IsHelp(args[1])) {
+    for (const ToolCommand& c : table) {
+      if (c.Group == group) (args.size() < 2 ? io.Err : io.Out) << "usage: " << c.Usage << "\n";
+    }
+    return args.size() < 2 ? 2 : 0;
+  }
+  for (const ToolCommand& c : table) {
+    if (c.Group != group || c.Verb != args[1]) continue;
+    std::vector<std::string> rest(args.begin() + 2, args.end());
+    // "--help" asks for help unless it comes after "--".
+    for (const std::string& a : rest) {
+      if (a == "--") break;
+      if (IsHelp(a)) {
+        PrintHelp(c, io.Out);
+        return 0;
+      }
+    }
+    try {
+      return c.Run(rest, io);
+    } catch (const ToolError& e) {
+      io.Err << "qmtool " << group << " " << c.Verb << ": " << e.what() << "\n";
+      return 2;
+    } catch (const std::exception& e) {
+      // Our own exceptions carry CR LF and the location trail: one line.
+      std::string message = e.what();
+      for (char& ch : message) {
+        if (ch == '\r' || ch == '\n') ch = ' ';
+      }
+      io.Err << "qmtool " << group << " " << c.Verb << ": " << message << "\n";
+      return 2;
+    }
+  }
+  io.Err << "qmtool: unknown command '" << group << " " << args[1] << "' (try qmtool " << group
+         << " --help)\n";
+  return 2;
+}
+
+}  // namespace qm::tool
