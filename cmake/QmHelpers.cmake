@@ -56,3 +56,20 @@ function(qm_tests binary)
   gtest_discover_tests(${binary} DISCOVERY_MODE PRE_TEST
                        PROPERTIES TIMEOUT 120 LABELS unit)
 endfunction()
+
+# qm_add_subfolders(): add_subdirectory for every direct subfolder that has
+# a CMakeLists.txt, in name order; rtl first, as everything builds on it.
+macro(qm_add_subfolders)
+  file(GLOB _qm_children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _qm_children)
+  if("rtl" IN_LIST _qm_children)
+    list(REMOVE_ITEM _qm_children rtl)
+    list(PREPEND _qm_children rtl)
+  endif()
+  foreach(_qm_child IN LISTS _qm_children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_qm_child}/CMakeLists.txt)
+      add_subdirectory(${_qm_child})
+    endif()
+  endforeach()
+endmacro()
