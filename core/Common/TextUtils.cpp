@@ -37,11 +37,22 @@ icu::Collator& UserCollator() {
 }  // namespace
 
 std::u16string LowerCase(std::u16string_view text) {
-  if (IsAsciiLower(text)) return std::u16string(text);  // the common case, no ICU call
+  // ASCII, the common case, needs no tables and no ICU call; ICU's root
+  // rules map it the same way.
+  std::u16string out(text);
+  bool ascii = true;
+  for (char16_t& c : out) {
+    if (c >= 0x80) {
+      ascii = false;
+      break;
+    }
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  }
+  if (ascii) return out;
   if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 2)) {
     throw platform::Exception(u"Text too long to lower-case");
   }
-  std::u16string out(text.size() + 8, u'\0');
+  out.assign(text.size() + 8, u'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     UErrorCode status = U_ZERO_ERROR;
     const int32_t length = u_strToLower(out.data(), static_cast<int32_t>(out.size()), text.data(),
