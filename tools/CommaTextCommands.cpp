@@ -2,7 +2,6 @@
 #include <ostream>
 
 #include "core/Common/WideStrings.h"
-#include "platform/rtl/Exception.h"
 #include "platform/rtl/Utf.h"
 #include "tools/ToolCommand.h"
 
@@ -18,17 +17,9 @@ std::vector<std::string> Operands(const std::vector<std::string>& args) {
   return args;
 }
 
-std::u16string Decode(const std::string& arg) {
-  try {
-    return platform::Utf8ToUtf16Strict(arg);
-  } catch (const platform::Exception& e) {
-    throw ToolError(e.what());
-  }
-}
-
 int Encode(const std::vector<std::string>& args, ToolContext& io) {
   std::vector<std::u16string> items;
-  for (const std::string& a : Operands(args)) items.push_back(Decode(a));
+  for (const std::string& a : Operands(args)) items.push_back(ArgText(a));
   io.Out << platform::Utf16ToUtf8(CommaText(items)) << "\n";
   return 0;
 }
@@ -36,7 +27,7 @@ int Encode(const std::vector<std::string>& args, ToolContext& io) {
 int DecodeText(const std::vector<std::string>& args, ToolContext& io) {
   const auto operands = Operands(args);
   if (operands.size() != 1) throw ToolError("expects exactly one TEXT");
-  for (const std::u16string& item : ParseCommaText(Decode(operands[0]))) {
+  for (const std::u16string& item : ParseCommaText(ArgText(operands[0]))) {
     io.Out << platform::Utf16ToUtf8(item) << "\n";
   }
   return 0;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/rtl/Exception.h"
+#include "platform/rtl/Utf.h"
 
 namespace qm::tool {
 namespace {
@@ -28,6 +29,7 @@ bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
 CommandTable BuildCommandTable() {
   CommandTable table;
   RegisterCommaTextCommands(table);
+  RegisterLexiconCommands(table);
   return table;
 }
 
@@ -41,6 +43,14 @@ std::string ReadInput(const std::string& path, ToolContext& io) {
   content << file.rdbuf();
   if (file.bad()) throw ToolError("cannot read " + path);
   return content.str();
+}
+
+std::u16string ArgText(const std::string& arg) {
+  try {
+    return platform::Utf8ToUtf16Strict(arg);
+  } catch (const platform::Exception& e) {
+    throw ToolError(e.what());
+  }
 }
 
 int RunTool(const std::vector<std::string>& args, ToolContext& io) {

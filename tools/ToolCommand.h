@@ -39,6 +39,7 @@ struct ToolCommand {
 using CommandTable = std::vector<ToolCommand>;
 
 void RegisterCommaTextCommands(CommandTable& table);
+void RegisterLexiconCommands(CommandTable& table);
 
 CommandTable BuildCommandTable();
 
@@ -48,5 +49,8 @@ int RunTool(const std::vector<std::string>& args, ToolContext& io);
 
 // Reads a whole file, or standard input for "" or "-"; raises ToolError.
 std::string ReadInput(const std::string& path, ToolContext& io);
+
+// A UTF-8 argument as text; raises ToolError for malformed UTF-8.
+std::u16string ArgText(const std::string& arg);
 
 }  // namespace qm::tool
