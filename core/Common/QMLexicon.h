@@ -234,7 +234,10 @@ public:
   // start of that word).
   bool LoadFromStream(TMemoryStream& stream, int32_t version);
   bool LoadFromReader(TStreamReader& reader, int32_t version);
-  // Writes format B (LexiconStreamVersion) at the stream's position.
+  // Writes format B (LexiconStreamVersion) at the stream's position. The
+  // normalised forms are not written: a load computes them again, so an
+  // item whose forms were set by hand or have not followed a change of the
+  // separators comes back renormalised.
   void SaveToStream(TMemoryStream& stream) const;
 
   // Clears dest, copies the separators and stop words, appends a copy of
