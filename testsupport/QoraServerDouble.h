@@ -1,0 +1,235 @@
+// A scriptable stand-in for the manager, for tests and benchmarks of code
+// that talks to IQoraServer (the bus proxy and adaptor, the agent).
+//
+// Every operation records its inputs (texts as strings, numbers as Int32,
+// flags as Bool, streams and lists as they came) and answers the outputs
+// set with SetReply, in the order of its out parameters (missing ones
+// answer empty, 0 or false); SetFailure makes an operation fail with a
+// status and an error description instead. Hold makes calls wait until
+// ReleaseHeld, to stand for a manager that does not answer. Events go out
+// with Fire through the DIID_IQoraServerEvents connection point.
+//
+// Thread safe: the test scripts it on one thread while a bus thread calls.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/Common/QuilloraLib.h"
+#include "platform/com/ConnectionPoints.h"
+#include "platform/com/ErrorInfo.h"
+
+namespace qm::testing {
+
+class TQoraServerDouble final
+    : public platform::ComObject<IQoraServer, platform::IConnectionPointContainer> {
+public:
+  struct Call {
+    String Operation;
+    std::vector<Variant> Inputs;
+    std::thread::id Thread;
+  };
+
+  TQoraServerDouble() : events_(points_.Add(DIID_IQoraServerEvents)) {}
+
+  void SetReply(const String& operation, std::vector<Variant> outputs) {
+    std::lock_guard lock(lock_);
+    replies_[operation] = std::move(outputs);
+  }
+  void SetFailure(const String& operation, HRESULT status, String description) {
+    std::lock_guard lock(lock_);
+    failures_[operation] = {status, std::move(description)};
+  }
+  std::vector<Call> Calls() const {
+    std::lock_guard lock(lock_);
+    return calls_;
+  }
+  Call LastCall() const {
+    std::lock_guard lock(lock_);
+    return calls_.empty() ? Call{} : calls_.back();
+  }
+  size_t CallCount() const {
+    std::lock_guard lock(lock_);
+    return calls_.size();
+  }
+
+  // Calls from now on wait for ReleaseHeld.
+  void Hold() {
+    std::lock_guard lock(lock_);
+    holding_ = true;
+  }
+  void ReleaseHeld() {
+    {
+      std::lock_guard lock(lock_);
+      holding_ = false;
+    }
+    changed_.notify_all();
+  }
+  // Waits until a call is waiting in Hold; answers whether one came in time.
+  bool WaitForHeldCall(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(lock_);
+    return changed_.wait_for(lock, timeout, [&] { return waiting_ > 0; });
+  }
+
+  // Fires an event; args last-first, as they travel.
+  int Fire(platform::DISPID id, std::vector<Variant> args = {}) {
+    return events_.Fire(id, platform::DispParams{std::move(args), {}});
+  }
+  int SinkCount() const { return events_.ConnectionCount(); }
+
+  HRESULT GetTypeInfoCount(uint32_t& count) override {
+    count = 0;
+    return platform::S_OK;
+  }
+  HRESULT GetIDsOfNames(const std::vector<String>&, std::vector<platform::DISPID>&) override {
+    return platform::E_NOTIMPL;
+  }
+  HRESULT Invoke(platform::DISPID, uint16_t, const platform::DispParams&, Variant*) override {
+    return platform::E_NOTIMPL;
+  }
+  HRESULT FindConnectionPoint(const platform::IID& iid,
+                              platform::ComPtr<platform::IConnectionPoint>& point) override {
+    return points_.FindConnectionPoint(iid, point);
+  }
+
+  HRESULT ResolveField(const String& profile, const String& tag, const String& inputType,
+                       const String& name, String& profileField, int32_t& valueKind, String& value,
+                       String& values, bool& found, bool& passwordNeeded) override {
+    return Serve(u"ResolveField", {In(profile), In(tag), In(inputType), In(name), In(profileField)},
+                 profileField, valueKind, value, values, found, passwordNeeded);
+  }
+  HRESULT GetProfiles(Variant& profiles, String& activeProfile) override {
+    return Serve(u"GetProfiles", {}, profiles, activeProfile);
+  }
+  HRESULT GetProfileFields(Variant& fields, bool& passwordNeeded) override {
+    return Serve(u"GetProfileFields", {}, fields, passwordNeeded);
+  }
+  HRESULT SetActiveProfile(const String& profile) override {
+    return Serve(u"SetActiveProfile", {In(profile)});
+  }
+  HRESULT ShowInManager(int32_t kind, const String& url, const String& name, bool& shown) override {
+    return Serve(u"ShowInManager", {In(kind), In(url), In(name)}, shown);
+  }
+  HRESULT GetDefaultCardNames(const String& pageKey, String& existingNames,
+                              String& proposedName) override {
+    return Serve(u"GetDefaultCardNames", {In(pageKey)}, existingNames, proposedName);
+  }
+  HRESULT DeleteCard(const String& ownerKey, const String& card, bool& passwordNeeded) override {
+    return Serve(u"DeleteCard", {In(ownerKey), In(card)}, passwordNeeded);
+  }
+  HRESULT Login(const String& password) override { return Serve(u"Login", {In(password)}); }
+  HRESULT Logout() override { return Serve(u"Logout", {}); }
+  HRESULT GetLoggedIn(bool& loggedIn) override { return Serve(u"GetLoggedIn", {}, loggedIn); }
+  HRESULT SetDefaultCard(const String& ownerKey, const String& card, bool allProfiles) override {
+    return Serve(u"SetDefaultCard", {In(ownerKey), In(card), In(allProfiles)});
+  }
+  HRESULT AddSynonym(const String& profileField, const String& synonym, int32_t reserved) override {
+    return Serve(u"AddSynonym", {In(profileField), In(synonym), In(reserved)});
+  }
+  HRESULT GetCardNote(int32_t cardId, String& title, String& text) override {
+    return Serve(u"GetCardNote", {In(cardId)}, title, text);
+  }
+  HRESULT GetPageNote(const String& url, String& title, String& text) override {
+    return Serve(u"GetPageNote", {In(url)}, title, text);
+  }
+  HRESULT MatchPageForms(const String& url, const Variant& forms, Variant& matches, String& line,
+                         bool& hasMatch) override {
+    return Serve(u"MatchPageForms", {In(url), forms}, matches, line, hasMatch);
+  }
+  HRESULT AddFieldValue(int32_t reserved, const String& profileField, const String& value,
+                        bool& passwordNeeded) override {
+    return Serve(u"AddFieldValue", {In(reserved), In(profileField), In(value)}, passwordNeeded);
+  }
+  HRESULT NotifyNavigateComplete() override { return Serve(u"NotifyNavigateComplete", {}); }
+  HRESULT GetBannerMode(int32_t& mode) override { return Serve(u"GetBannerMode", {}, mode); }
+  HRESULT GetBanner(const Variant& request, Variant& banner) override {
+    return Serve(u"GetBanner", {request}, banner);
+  }
+  HRESULT LoadFormSet(const String& formSet, const String& card, Variant& cardStream,
+                      bool& passwordNeeded) override {
+    return Serve(u"LoadFormSet", {In(formSet), In(card)}, cardStream, passwordNeeded);
+  }
+  HRESULT SaveFormSet(const String& url, const String& name, const String& title,
+                      const Variant& forms, bool& saved, bool& passwordNeeded) override {
+    return Serve(u"SaveFormSet", {In(url), In(name), In(title), forms}, saved, passwordNeeded);
+  }
+  HRESULT FindFormSet(const String& url, const Variant& forms, String& name) override {
+    return Serve(u"FindFormSet", {In(url), forms}, name);
+  }
+  HRESULT FindCard(int32_t kind, const String& url, const Variant& data, String& name) override {
+    return Serve(u"FindCard", {In(kind), In(url), data}, name);
+  }
+  HRESULT SaveCard(int32_t kind, const String& url, const String& name, const String& title,
+                   const Variant& data, bool& saved, bool& passwordNeeded) override {
+    return Serve(u"SaveCard", {In(kind), In(url), In(name), In(title), data}, saved,
+                 passwordNeeded);
+  }
+  HRESULT ListCards(int32_t kind, const String& url, Variant& list, String& selected) override {
+    return Serve(u"ListCards", {In(kind), In(url)}, list, selected);
+  }
+  HRESULT LoadCard(int32_t kind, const String& url, const String& name, Variant& data,
+                   bool& passwordNeeded) override {
+    return Serve(u"LoadCard", {In(kind), In(url), In(name)}, data, passwordNeeded);
+  }
+  HRESULT GetLexicon(Variant& lexicon) override { return Serve(u"GetLexicon", {}, lexicon); }
+  HRESULT TranslateStrings(const Variant& strings, Variant& translated) override {
+    return Serve(u"TranslateStrings", {strings}, translated);
+  }
+  HRESULT GetOptions(int32_t& options) override { return Serve(u"GetOptions", {}, options); }
+  HRESULT SetOptions(int32_t options) override { return Serve(u"SetOptions", {In(options)}); }
+  HRESULT AddAllValues(const String& values) override {
+    return Serve(u"AddAllValues", {In(values)});
+  }
+
+private:
+  static Variant In(const String& v) { return Variant::FromString(v); }
+  static Variant In(int32_t v) { return Variant::FromInt32(v); }
+  static Variant In(bool v) { return Variant::FromBool(v); }
+
+  static void Out(const Variant& from, String& to) {
+    to = from.GetKind() == Variant::Kind::String ? from.AsString() : String();
+  }
+  static void Out(const Variant& from, int32_t& to) { to = from.IsEmpty() ? 0 : from.AsInt32(); }
+  static void Out(const Variant& from, bool& to) { to = !from.IsEmpty() && from.AsBool(); }
+  static void Out(const Variant& from, Variant& to) { to = from; }
+
+  template <class... Outs>
+  HRESULT Serve(const String& operation, std::vector<Variant> inputs, Outs&... outs) {
+    std::vector<Variant> reply;
+    {
+      std::unique_lock lock(lock_);
+      calls_.push_back({operation, std::move(inputs), std::this_thread::get_id()});
+      if (holding_) {
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return !holding_; });
+        --waiting_;
+      }
+      if (auto it = failures_.find(operation); it != failures_.end()) {
+        platform::SetErrorInfo({it->second.second, {}});
+        return it->second.first;
+      }
+      if (auto it = replies_.find(operation); it != replies_.end()) reply = it->second;
+    }
+    reply.resize(sizeof...(Outs));
+    [[maybe_unused]] size_t i = 0;
+    (Out(reply[i++], outs), ...);
+    return platform::S_OK;
+  }
+
+  mutable std::mutex lock_;
+  std::condition_variable changed_;
+  std::map<String, std::vector<Variant>> replies_;
+  std::map<String, std::pair<HRESULT, String>> failures_;
+  std::vector<Call> calls_;
+  bool holding_ = false;
+  int waiting_ = 0;
+  platform::TConnectionPointList points_;
+  platform::TConnectionPoint& events_;
+};
+
+}  // namespace qm::testing
