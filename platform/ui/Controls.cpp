@@ -223,13 +223,49 @@ void TWinControl::Resized() {
   Realign();
 }
 
+namespace {
+
+// Aligned children of one kind are laid out in the order of their current
+// position towards the side they stick to (top-aligned ones by Top,
+// bottom-aligned ones lowest first, ...), ties in child order; so a
+// container's children may be created in reading order.
+std::vector<TControl*> LayoutOrder(const std::vector<std::unique_ptr<TControl>>& children,
+                                   TAlign kind) {
+  std::vector<TControl*> order;
+  for (const auto& child : children) {
+    if (child->Align() == kind && child->Visible()) order.push_back(child.get());
+  }
+  const auto key = [kind](const TControl* c) {
+    switch (kind) {
+      case TAlign::Top:
+        return c->Top();
+      case TAlign::Bottom:
+        return -c->Top();
+      case TAlign::Left:
+        return c->Left();
+      case TAlign::Right:
+        return -c->Left();
+      default:
+        return 0;
+    }
+  };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](const TControl* a, const TControl* b) { return key(a) < key(b); });
+  return order;
+}
+
+}  // namespace
+
+void TWinControl::EnableAlign() {
+  if (alignHolds_ > 0 && --alignHolds_ == 0) Realign();
+}
+
 void TWinControl::Realign() {
-  if (aligning_) return;
+  if (aligning_ || alignHolds_ > 0) return;
   aligning_ = true;
   TRect area = ClientRect();
   for (TAlign kind : {TAlign::Top, TAlign::Bottom, TAlign::Left, TAlign::Right, TAlign::Client}) {
-    for (const auto& child : children_) {
-      if (child->align_ != kind || !child->visible_) continue;
+    for (TControl* child : LayoutOrder(children_, kind)) {
       const int w = child->Width();
       const int h = child->Height();
       switch (kind) {

@@ -208,8 +208,7 @@ class TWinControl : public TControl {
 public:
   using TControl::TControl;
 
-  // Creates a child at the end of the child order (which is also the order
-  // in which aligned children of one kind are laid out).
+  // Creates a child at the end of the child order (the reading order).
   template <class T, class... Args>
   T& Add(std::u16string name, Args&&... args) {
     auto child = std::make_unique<T>(std::move(name), std::forward<Args>(args)...);
@@ -218,7 +217,7 @@ public:
     return ref;
   }
   // Moves a child to the front of the child order, so that it is laid out
-  // before its siblings of the same alignment.
+  // before its siblings of the same alignment and position.
   void MoveToFront(TControl& child);
 
   int ChildCount() const noexcept { return static_cast<int>(children_.size()); }
@@ -229,8 +228,15 @@ public:
   // Where that area's origin lies on the screen.
   virtual TPoint ClientOrigin() const;
   // Lays out the aligned children (top, bottom, left, right, then the
-  // client-aligned ones in the space left).
+  // client-aligned ones in the space left). Children of one alignment go
+  // in the order of their position towards their side (top-aligned ones by
+  // Top, bottom-aligned ones lowest first, ...), ties in child order.
   void Realign();
+  // Holds the layout back while a container is being built, so that its
+  // aligned children are laid out once, in the order of their designed
+  // positions; EnableAlign lays out when the last hold ends.
+  void DisableAlign() noexcept { ++alignHolds_; }
+  void EnableAlign();
 
 protected:
   // Moves the children anchored to the right or bottom edge by the change
@@ -245,6 +251,7 @@ private:
   int lastClientWidth_ = 0;
   int lastClientHeight_ = 0;
   bool aligning_ = false;
+  int alignHolds_ = 0;
 };
 
 class TPanel : public TWinControl {

@@ -95,6 +95,21 @@ TEST(UiLayout, AlignedControlsShareTheClientAreaAndAnchoredOnesFollowTheRightEdg
   EXPECT_EQ(s.List->Top(), 0);
 }
 
+TEST(UiLayout, BottomAlignedControlsMadeInReadingOrderStackByTheirPosition) {
+  TForm form(u"StackForm", NoWindow);
+  form.SetClientSize(200, 300);
+  auto& upper = form.Add<TPanel>(u"Upper");
+  upper.SetBounds(0, 200, 200, 54);
+  upper.SetAlign(TAlign::Bottom);
+  auto& lower = form.Add<TPanel>(u"Lower");
+  lower.SetBounds(0, 260, 200, 37);
+  lower.SetAlign(TAlign::Bottom);
+  EXPECT_EQ(lower.BoundsRect(), TRect::FromSize(0, 263, 200, 37));
+  EXPECT_EQ(upper.BoundsRect(), TRect::FromSize(0, 209, 200, 54));
+  form.SetClientSize(200, 400);
+  EXPECT_EQ(upper.Top(), 309) << "the order survives a resize";
+}
+
 TEST(UiLayout, ConstraintsClampTheOuterSizeAtOnce) {
   TSample s;
   s.Form.SetConstraints({476, 190, 0, 0});

@@ -1,0 +1,18 @@
+#include "addon/dialogs/DialogLayout.h"
+
+namespace qm {
+
+void PlaceButtonsRight(platform::ui::TWinControl& container,
+                       std::initializer_list<platform::ui::TButton*> buttons, int width, int height,
+                       int gap, int margin) {
+  const int count = static_cast<int>(buttons.size());
+  int left = container.ClientRect().Width() - margin - count * width - (count - 1) * gap;
+  const int top = (container.ClientRect().Height() - height) / 2;
+  for (platform::ui::TButton* button : buttons) {
+    button->SetBounds(left, top, width, height);
+    button->SetAnchors(platform::ui::akRight | platform::ui::akTop);
+    left += width + gap;
+  }
+}
+
+}  // namespace qm
