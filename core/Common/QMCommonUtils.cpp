@@ -1,5 +1,6 @@
 #include "core/Common/QMCommonUtils.h"
 
+#include "core/Common/OwnedCollection.h"
 #include "core/Common/TextUtils.h"
 #include "platform/rtl/Exception.h"
 
@@ -36,9 +37,7 @@ void TWords::Split(std::string_view text) {
 }
 
 const std::string& TWords::operator[](int index) const {
-  if (index < 0 || index >= Count()) {
-    throw platform::Exception(u"List index out of bounds (" + IntToText(index) + u")");
-  }
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return items_[static_cast<size_t>(index)];
 }
 

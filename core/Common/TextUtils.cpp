@@ -98,6 +98,25 @@ bool LocaleEqual(std::u16string_view a, std::u16string_view b) {
   return r == UCOL_EQUAL;
 }
 
+std::string LocaleEqualKey(std::u16string_view text) {
+  if (text.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    throw platform::Exception(u"Text too long to compare");
+  }
+  const auto length = static_cast<int32_t>(text.size());
+  std::string key(64, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int32_t needed = UserCollator().getSortKey(
+        text.data(), length, reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
+    if (needed == 0) throw platform::Exception(u"Comparing texts: no collation key");
+    if (needed <= static_cast<int32_t>(key.size())) {
+      key.resize(static_cast<size_t>(needed));
+      return key;
+    }
+    key.assign(static_cast<size_t>(needed), '\0');
+  }
+  throw platform::Exception(u"Comparing texts: collation key size mismatch");
+}
+
 std::u16string TrimLeft(std::u16string_view text) {
   size_t first = 0;
   while (first < text.size() && text[first] <= u' ') ++first;

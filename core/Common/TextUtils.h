@@ -28,6 +28,10 @@ int CompareTextIgnoreCase(std::u16string_view a, std::u16string_view b);
 bool SameTextIgnoreCase(std::u16string_view a, std::u16string_view b);
 
 bool LocaleEqual(std::u16string_view a, std::u16string_view b);
+// The collation key behind LocaleEqual: two texts are LocaleEqual exactly
+// when their keys are equal. For grouping many texts by that rule at once
+// instead of comparing them pair by pair. Same thread rules as LocaleEqual.
+std::string LocaleEqualKey(std::u16string_view text);
 
 // Removes every character <= U+0020 from both ends (or one end).
 std::u16string Trim(std::u16string_view text);

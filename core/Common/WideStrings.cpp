@@ -2,15 +2,12 @@
 
 #include <algorithm>
 
+#include "core/Common/OwnedCollection.h"
 #include "core/Common/TextUtils.h"
 #include "platform/rtl/Exception.h"
 
 namespace qm {
 namespace {
-
-[[noreturn]] void IndexError(int index) {
-  throw platform::Exception(u"List index out of bounds (" + IntToText(index) + u")");
-}
 
 [[noreturn]] void SortedError() {
   throw platform::Exception(u"Operation not allowed on sorted list");
@@ -30,12 +27,12 @@ TWideStringList::TWideStringList(std::initializer_list<std::u16string> items) {
 }
 
 const TWideStringList::Entry& TWideStringList::At(int index) const {
-  if (index < 0 || index >= Count()) IndexError(index);
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return entries_[static_cast<size_t>(index)];
 }
 
 TWideStringList::Entry& TWideStringList::AtMut(int index) {
-  if (index < 0 || index >= Count()) IndexError(index);
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return entries_[static_cast<size_t>(index)];
 }
 
@@ -114,7 +111,7 @@ int TWideStringList::Add(std::u16string text, intptr_t object) {
 
 void TWideStringList::Insert(int index, std::u16string text, intptr_t object) {
   if (sorted_) SortedError();
-  if (index < 0 || index > Count()) IndexError(index);
+  if (index < 0 || index > Count()) RaiseListIndexError(index);
   entries_.insert(entries_.begin() + index, MakeEntry(std::move(text), object));
 }
 
