@@ -8,15 +8,6 @@
 namespace qm::tool {
 namespace {
 
-// Arguments after a leading "--" are taken as they are.
-std::vector<std::string> Operands(const std::vector<std::string>& args) {
-  if (!args.empty() && args[0] == "--") return {args.begin() + 1, args.end()};
-  for (const std::string& a : args) {
-    if (a.size() > 1 && a[0] == '-' && a != "--") throw ToolError("unknown option " + a);
-  }
-  return args;
-}
-
 int Encode(const std::vector<std::string>& args, ToolContext& io) {
   std::vector<std::u16string> items;
   for (const std::string& a : Operands(args)) items.push_back(ArgText(a));

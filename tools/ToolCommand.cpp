@@ -30,7 +30,16 @@ CommandTable BuildCommandTable() {
   CommandTable table;
   RegisterCommaTextCommands(table);
   RegisterLexiconCommands(table);
+  RegisterTransitCommands(table);
   return table;
+}
+
+std::vector<std::string> Operands(const std::vector<std::string>& args) {
+  if (!args.empty() && args[0] == "--") return {args.begin() + 1, args.end()};
+  for (const std::string& a : args) {
+    if (a.size() > 1 && a[0] == '-' && a != "--") throw ToolError("unknown option " + a);
+  }
+  return args;
 }
 
 std::string ReadInput(const std::string& path, ToolContext& io) {

@@ -40,12 +40,18 @@ using CommandTable = std::vector<ToolCommand>;
 
 void RegisterCommaTextCommands(CommandTable& table);
 void RegisterLexiconCommands(CommandTable& table);
+void RegisterTransitCommands(CommandTable& table);
 
 CommandTable BuildCommandTable();
 
 // Runs "GROUP VERB ARGS..." (argv without the program name); answers the
 // exit status. Nothing escapes.
 int RunTool(const std::vector<std::string>& args, ToolContext& io);
+
+// The operands of a command that takes no options: everything after a
+// leading "--" as it is; otherwise an argument that looks like an option
+// ("-x", but not "-" alone) raises ToolError "unknown option -x".
+std::vector<std::string> Operands(const std::vector<std::string>& args);
 
 // Reads a whole file, or standard input for "" or "-"; raises ToolError.
 std::string ReadInput(const std::string& path, ToolContext& io);
