@@ -15,11 +15,45 @@ namespace {
 
 using transit_detail::FieldRefs;
 
+// Answers of a text rule remembered per thread. The rules below depend
+// only on the text and on this thread's collator, which is made once, so
+// a remembered answer is the answer; the table starts over when it grows
+// large, so that a stream of ever new texts cannot make it grow for good.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view text) const noexcept {
+    return std::hash<std::u16string_view>()(text);
+  }
+};
+using RuleMemo = std::unordered_map<std::u16string, bool, TextHash, std::equal_to<>>;
+
+template <class Rule>
+bool Remembered(RuleMemo& memo, std::u16string_view text, Rule rule) {
+  if (const auto at = memo.find(text); at != memo.end()) return at->second;
+  const bool answer = rule(text);
+  if (memo.size() >= 256) memo.clear();
+  memo.emplace(text, answer);
+  return answer;
+}
+
+bool IsInputTag(std::u16string_view tag) {
+  if (tag == u"input") return true;
+  thread_local RuleMemo memo;
+  return Remembered(memo, tag, [](std::u16string_view t) { return LocaleEqual(t, u"input"); });
+}
+
+bool IsValueType(std::u16string_view type) {
+  if (type == u"submit" || type == u"hidden") return true;
+  thread_local RuleMemo memo;
+  return Remembered(memo, type, [](std::u16string_view t) {
+    return LocaleEqual(t, u"submit") || LocaleEqual(t, u"hidden");
+  });
+}
+
 // Whether a match of this field also needs a locale-equal Value: submit
 // buttons and hidden inputs carry their meaning in the value alone.
 bool NeedsEqualValue(const TTransitField& field) {
-  return LocaleEqual(field.TagName, u"input") &&
-         (LocaleEqual(field.InputType, u"submit") || LocaleEqual(field.InputType, u"hidden"));
+  return IsInputTag(field.TagName) && IsValueType(field.InputType);
 }
 
 // ---- Stream layout: one description for both directions ----------------
@@ -122,22 +156,49 @@ struct FieldKeyHash {
   }
 };
 
-// Probe fields of one class not yet taken. Which of them a stored field
-// takes (the first in document order) does not change the count: every
-// field of a class matches every stored field of it alike.
-struct FreeFields {
-  size_t Left = 0;
-  bool Take() {
-    if (Left == 0) return false;
-    --Left;
+// The probe fields of one key. Without a value rule, every one of them
+// matches every stored field of the key alike, so which one a stored field
+// takes does not change the count: only how many are left matters. With
+// the value rule, a small group is searched value by value; a large one is
+// counted per collation key of Value (equal keys are exactly the
+// locale-equal values), made the first time a stored field asks.
+class FieldGroup {
+public:
+  explicit FieldGroup(bool valueMatters) : valueMatters_(valueMatters) {}
+  void AddProbe(const TTransitField* field) {
+    probe_.push_back(field);
+    used_.push_back(false);
+  }
+  // Takes a free probe field that stored matches; false when none is left.
+  bool Take(const TTransitField& stored) {
+    if (!valueMatters_) return taken_ < probe_.size() ? (++taken_, true) : false;
+    if (probe_.size() <= SmallGroup) {
+      for (size_t j = 0; j < probe_.size(); ++j) {
+        if (!used_[j] && LocaleEqual(stored.Value, probe_[j]->Value)) {
+          used_[j] = true;
+          return true;
+        }
+      }
+      return false;
+    }
+    if (!keyed_) {
+      for (const TTransitField* p : probe_) ++freeByKey_[LocaleEqualKey(p->Value)];
+      keyed_ = true;
+    }
+    const auto at = freeByKey_.find(LocaleEqualKey(stored.Value));
+    if (at == freeByKey_.end() || at->second == 0) return false;
+    --at->second;
     return true;
   }
-};
 
-struct FieldGroup {
-  bool ValueMatters = false;
-  FreeFields Any;                                      // ValueMatters false
-  std::unordered_map<std::string, FreeFields> ByValue;  // ValueMatters true
+private:
+  static constexpr size_t SmallGroup = 8;
+  bool valueMatters_;
+  std::vector<const TTransitField*> probe_;
+  std::vector<bool> used_;
+  size_t taken_ = 0;
+  bool keyed_ = false;
+  std::unordered_map<std::string, size_t> freeByKey_;
 };
 
 }  // namespace
@@ -152,7 +213,8 @@ std::u16string TTransitReadResult::Message() const {
 bool TTransitField::Matches(const TTransitField& probe, bool useIndex) const {
   return Reported(loc::TransitMatches, [&] {
     if (useIndex && ElementIndex != probe.ElementIndex) return false;
-    if (TagName != probe.TagName || InputType != probe.InputType || Name != probe.Name) {
+    // Name first: it is the one that tells fields of a form apart.
+    if (Name != probe.Name || TagName != probe.TagName || InputType != probe.InputType) {
       return false;
     }
     if (!NeedsEqualValue(*this)) return true;
@@ -323,27 +385,17 @@ int CountPairwise(const FieldRefs& stored, const FieldRefs& probe) {
 int CountBucketed(const FieldRefs& stored, const FieldRefs& probe) {
   std::unordered_map<FieldKey, FieldGroup, FieldKeyHash> groups;
   groups.reserve(probe.size());
-  for (const TTransitField* field : probe) {
-    const TTransitField& p = *field;
-    auto [at, added] = groups.try_emplace(KeyOf(p));
-    FieldGroup& group = at->second;
+  for (const TTransitField* p : probe) {
+    auto at = groups.find(KeyOf(*p));
     // The key fixes TagName and InputType, and with them whether Value
     // matters; stored fields of the same key decide it the same way.
-    if (added) group.ValueMatters = NeedsEqualValue(p);
-    FreeFields& free = group.ValueMatters ? group.ByValue[LocaleEqualKey(p.Value)] : group.Any;
-    ++free.Left;
+    if (at == groups.end()) at = groups.emplace(KeyOf(*p), FieldGroup(NeedsEqualValue(*p))).first;
+    at->second.AddProbe(p);
   }
   int count = 0;
   for (const TTransitField* s : stored) {
     const auto at = groups.find(KeyOf(*s));
-    if (at == groups.end()) continue;
-    FieldGroup& group = at->second;
-    if (!group.ValueMatters) {
-      count += group.Any.Take() ? 1 : 0;
-      continue;
-    }
-    const auto free = group.ByValue.find(LocaleEqualKey(s->Value));
-    if (free != group.ByValue.end() && free->second.Take()) ++count;
+    if (at != groups.end() && at->second.Take(*s)) ++count;
   }
   return count;
 }

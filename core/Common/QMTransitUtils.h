@@ -190,7 +190,7 @@ int CountPairwise(const FieldRefs& stored, const FieldRefs& probe);
 int CountBucketed(const FieldRefs& stored, const FieldRefs& probe);
 
 // stored x probe above which CompareFields buckets.
-inline constexpr size_t BucketThreshold = 1024;
+inline constexpr size_t BucketThreshold = 4096;
 
 }  // namespace transit_detail
 

@@ -114,8 +114,10 @@ TEST(TransitCompare, EachProbeFieldPairsOnlyOnce) {
 
 // Random cards over a small alphabet, so that names, types and values
 // collide often; values include locale-equal pairs that differ in code
-// units, and unindexed fields with different negative indices.
-TTransitField RandomField(std::mt19937& rng) {
+// units, and unindexed fields with different negative indices. Crowded
+// cards are all hidden inputs of one name, so that groups grow past the
+// size where they are keyed by collation key.
+TTransitField RandomField(std::mt19937& rng, bool crowded) {
   static const std::u16string tags[] = {u"input", u"select"};
   static const std::u16string types[] = {u"text", u"hidden", u"submit"};
   static const std::u16string names[] = {u"a", u"b", u""};
@@ -123,18 +125,20 @@ TTransitField RandomField(std::mt19937& rng) {
   auto pick = [&](const auto& items) {
     return items[std::uniform_int_distribution<size_t>(0, std::size(items) - 1)(rng)];
   };
+  if (crowded) return Hidden(u"a", pick(values));
   return Field(std::uniform_int_distribution<int>(-2, -1)(rng), pick(tags), pick(types), pick(names),
                pick(values));
 }
 
 TEST(TransitCompare, BucketedCountEqualsThePairwiseWalk) {
   std::mt19937 rng(20240601);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 400; ++round) {
+    const bool crowded = round % 2 == 1;
     std::vector<TTransitField> stored, probe;
-    const int ns = std::uniform_int_distribution<int>(0, 40)(rng);
-    const int np = std::uniform_int_distribution<int>(0, 40)(rng);
-    for (int i = 0; i < ns; ++i) stored.push_back(RandomField(rng));
-    for (int i = 0; i < np; ++i) probe.push_back(RandomField(rng));
+    const int ns = std::uniform_int_distribution<int>(0, 60)(rng);
+    const int np = std::uniform_int_distribution<int>(0, 60)(rng);
+    for (int i = 0; i < ns; ++i) stored.push_back(RandomField(rng, crowded));
+    for (int i = 0; i < np; ++i) probe.push_back(RandomField(rng, crowded));
     transit_detail::FieldRefs s, p;
     for (const auto& f : stored) s.push_back(&f);
     for (const auto& f : probe) p.push_back(&f);
@@ -144,16 +148,19 @@ TEST(TransitCompare, BucketedCountEqualsThePairwiseWalk) {
 }
 
 TEST(TransitCompare, LargeCardsGiveTheSameScoreAsTheRuleSays) {
-  // Above the bucketing threshold: 60 x 60 unindexed fields, 45 of which
-  // pair (the last 15 probe values differ only by case).
+  // Above the bucketing threshold: 70 x 70 unindexed fields in groups of
+  // 10 (large enough to be keyed by collation key), 50 of which pair: the
+  // last 20 probe values differ only by case, and every fifth one is the
+  // decomposed form of its stored value.
   std::vector<TTransitField> stored, probe;
-  for (int i = 0; i < 60; ++i) {
+  for (int i = 0; i < 70; ++i) {
     const std::u16string name = u"h" + IntToText(i % 7);
-    stored.push_back(Hidden(name, u"v" + IntToText(i)));
-    probe.push_back(Hidden(name, (i < 45 ? u"v" : u"V") + IntToText(i)));
+    stored.push_back(Hidden(name, u"v\u00E9" + IntToText(i)));
+    const std::u16string e = i % 5 == 0 ? u"e\u0301" : u"\u00E9";
+    probe.push_back(Hidden(name, (i < 50 ? u"v" : u"V") + e + IntToText(i)));
   }
-  ASSERT_GT(60u * 60u, transit_detail::BucketThreshold);
-  EXPECT_EQ(Card(u"get", stored).Compare(Card(u"get", probe)), 46 * 100 / 61);
+  ASSERT_GT(70u * 70u, transit_detail::BucketThreshold);
+  EXPECT_EQ(Card(u"get", stored).Compare(Card(u"get", probe)), 51 * 100 / 71);
 }
 
 // ---- Finding cards and fields ---------------------------------------------

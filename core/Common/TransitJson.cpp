@@ -221,8 +221,9 @@ TTransitFormSet TransitSetFromJsonText(std::string_view text) {
   TJson json;
   try {
     json = TJson::parse(text.begin(), text.end());
-  } catch (const TJson::parse_error& e) {
-    // what() begins with the library's own tag "[json.exception...] ".
+  } catch (const TJson::exception& e) {
+    // Syntax errors, and numbers too large for any C++ number. what()
+    // begins with the library's own tag "[json.exception...] ".
     std::string message = e.what();
     if (const size_t tag = message.find("] "); !message.empty() && message[0] == '[' &&
                                                tag != std::string::npos) {

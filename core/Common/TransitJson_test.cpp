@@ -95,6 +95,8 @@ TEST(TransitJson, BadGuidsUnknownKeysAndSyntaxAreRefused) {
   ExpectError(R"({"cards": [{"Fields": [{"Nmae": "x"}]}]})",
               u"cards[0].Fields[0]: unknown key 'Nmae'");
   ExpectError(R"({"card": []})", u"form set: unknown key 'card'");
+  ExpectError(R"({"cards": [{"ValueKind": 1e999}]})",
+              u"Invalid JSON: number overflow parsing '1e999'");
   ExpectError("{\"cards\": [", u"Invalid JSON: parse error at line 1, column 12: syntax error "
                                u"while parsing value - unexpected end of input; expected '[', "
                                u"'{', or a literal");
