@@ -129,7 +129,17 @@ void SetLayout(IO& io, Set& set) {
   Items(io, set, TransitCardMinBytes, [](auto& inner, auto& card) { CardLayout(inner, card); });
 }
 
-TTransitReadResult ResultOf(const TStreamReader& reader) {
+// The memory-stream forms of the card and set readers and writers.
+template <class Item>
+void WriteWhole(const Item& item, TMemoryStream& stream) {
+  TStreamWriter writer(stream);
+  item.WriteToStream(writer);
+}
+
+template <class Item>
+TTransitReadResult ReadWhole(Item& item, TMemoryStream& stream) {
+  TStreamReader reader(stream);
+  (void)item.ReadFromStream(reader);
   return {reader.FailOffset(), reader.Ok() ? std::u16string() : reader.FailReason()};
 }
 
@@ -298,15 +308,10 @@ std::u16string TTransitFormCard::FieldsText() const {
   });
 }
 
-void TTransitFormCard::WriteToStream(TMemoryStream& stream) const {
-  TStreamWriter writer(stream);
-  WriteToStream(writer);
-}
+void TTransitFormCard::WriteToStream(TMemoryStream& stream) const { WriteWhole(*this, stream); }
 
 TTransitReadResult TTransitFormCard::ReadFromStream(TMemoryStream& stream) {
-  TStreamReader reader(stream);
-  (void)ReadFromStream(reader);
-  return ResultOf(reader);
+  return ReadWhole(*this, stream);
 }
 
 void TTransitFormCard::WriteToStream(TStreamWriter& writer) const { CardLayout(writer, *this); }
@@ -345,15 +350,10 @@ bool TTransitFormSet::FindField(TTransitField& probe) const {
   });
 }
 
-void TTransitFormSet::WriteToStream(TMemoryStream& stream) const {
-  TStreamWriter writer(stream);
-  WriteToStream(writer);
-}
+void TTransitFormSet::WriteToStream(TMemoryStream& stream) const { WriteWhole(*this, stream); }
 
 TTransitReadResult TTransitFormSet::ReadFromStream(TMemoryStream& stream) {
-  TStreamReader reader(stream);
-  (void)ReadFromStream(reader);
-  return ResultOf(reader);
+  return ReadWhole(*this, stream);
 }
 
 void TTransitFormSet::WriteToStream(TStreamWriter& writer) const { SetLayout(writer, *this); }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #include "core/Common/TextUtils.h"
 #include "platform/com/Guid.h"
@@ -21,18 +22,16 @@ using platform::W;
 }
 
 std::string Child(const std::string& path, std::string_view key) {
-  return path + "." + std::string(key);
+  return path.empty() ? std::string(key) : path + "." + std::string(key);
 }
 
 std::string Element(const std::string& path, size_t index) {
   return path + "[" + std::to_string(index) + "]";
 }
 
-// ---- Writing -----------------------------------------------------------
-
 // JSON strings are Unicode; an unpaired surrogate has no form there, and
 // replacing it would change the text without telling anyone.
-std::string Text(const std::u16string& text, const std::string& path, std::string_view key) {
+std::string Utf8Of(const std::u16string& text, const std::string& path) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     const bool high = c >= 0xD800 && c <= 0xDBFF;
@@ -42,159 +41,192 @@ std::string Text(const std::u16string& text, const std::string& path, std::strin
       continue;
     }
     if (high || low) {
-      Fail(Child(path, key), "text holds an unpaired surrogate at unit " + std::to_string(i) +
-                    ", which JSON cannot carry");
+      Fail(path, "text holds an unpaired surrogate at unit " + std::to_string(i) +
+                     ", which JSON cannot carry");
     }
   }
   return U8(text);
 }
 
-// ---- Reading -----------------------------------------------------------
+// The JSON pair of TStreamWriter / TStreamReader: one layout per item
+// (below) names its keys once for both directions. path is the item's
+// place for error messages, "" for the set itself.
+class JsonWriter {
+public:
+  JsonWriter(TJson& out, std::string path) : out_(out), path_(std::move(path)) {
+    out_ = TJson::object();
+  }
+  void Int32(std::string_view key, const int32_t& value) { out_[std::string(key)] = value; }
+  void Bool(std::string_view key, const bool& value) { out_[std::string(key)] = value; }
+  void Text(std::string_view key, const std::u16string& value) {
+    out_[std::string(key)] = Utf8Of(value, Child(path_, key));
+  }
+  void Guid(std::string_view key, const platform::GUID& value) {
+    out_[std::string(key)] = platform::GuidToAscii(value);
+  }
+  template <class Item, class Layout>
+  void Items(std::string_view key, const TOwnedCollection<Item>& items, Layout layout) {
+    const std::string at = Child(path_, key);
+    TJson array = TJson::array();
+    for (int i = 0; i < items.Count(); ++i) {
+      TJson item;
+      JsonWriter writer(item, Element(at, static_cast<size_t>(i)));
+      layout(writer, items[i]);
+      array.push_back(std::move(item));
+    }
+    out_[std::string(key)] = std::move(array);
+  }
 
-const TJson& Object(const TJson& json, const std::string& path) {
-  if (!json.is_object()) Fail(path, std::string("expected an object, found ") + json.type_name());
+private:
+  TJson& out_;
+  std::string path_;
+};
+
+// Reads what the layout asks for; a missing key leaves the value as it
+// is (the item's initial value). Finish refuses the keys nobody asked for.
+class JsonReader {
+public:
+  JsonReader(const TJson& in, std::string path) : in_(in), path_(std::move(path)) {
+    if (!in_.is_object()) Fail(Where(), std::string("expected an object, found ") + in_.type_name());
+  }
+  void Int32(std::string_view key, int32_t& value) {
+    const TJson* at = Find(key);
+    if (at == nullptr) return;
+    if (!at->is_number_integer()) Expected(key, "an integer", *at);
+    constexpr auto low = std::numeric_limits<int32_t>::min();
+    constexpr auto high = std::numeric_limits<int32_t>::max();
+    const bool fits = at->is_number_unsigned()
+                          ? at->get<uint64_t>() <= static_cast<uint64_t>(high)
+                          : at->get<int64_t>() >= low && at->get<int64_t>() <= high;
+    if (!fits) Fail(Child(path_, key), at->dump() + " is outside the 32-bit integer range");
+    value = static_cast<int32_t>(at->get<int64_t>());
+  }
+  void Bool(std::string_view key, bool& value) {
+    const TJson* at = Find(key);
+    if (at == nullptr) return;
+    if (!at->is_boolean()) Expected(key, "true or false", *at);
+    value = at->get<bool>();
+  }
+  void Text(std::string_view key, std::u16string& value) {
+    const TJson* at = Find(key);
+    if (at == nullptr) return;
+    if (!at->is_string()) Expected(key, "a string", *at);
+    value = W(at->get_ref<const std::string&>());  // the parser has checked the UTF-8
+  }
+  void Guid(std::string_view key, platform::GUID& value) {
+    const TJson* at = Find(key);
+    if (at == nullptr) return;
+    if (!at->is_string()) Expected(key, "GUID text", *at);
+    const std::string& text = at->get_ref<const std::string&>();
+    const auto guid = platform::TryParseGuid(W(text));
+    if (!guid) Fail(Child(path_, key), "'" + text + "' is not a valid GUID value");
+    value = *guid;
+  }
+  template <class Item, class Layout>
+  void Items(std::string_view key, TOwnedCollection<Item>& items, Layout layout) {
+    const TJson* at = Find(key);
+    if (at == nullptr) return;
+    if (!at->is_array()) Expected(key, "an array", *at);
+    const std::string where = Child(path_, key);
+    items.Clear();
+    for (size_t i = 0; i < at->size(); ++i) {
+      Item item;
+      JsonReader reader((*at)[i], Element(where, i));
+      layout(reader, item);
+      reader.Finish();
+      items.Add(std::move(item));
+    }
+  }
+  void Finish() const {
+    for (const auto& [key, value] : in_.items()) {
+      bool asked = false;
+      for (std::string_view k : asked_) asked = asked || k == key;
+      if (!asked) Fail(Where(), "unknown key '" + key + "'");
+    }
+  }
+
+private:
+  std::string Where() const { return path_.empty() ? "form set" : path_; }
+  const TJson* Find(std::string_view key) {
+    asked_.push_back(key);
+    const auto at = in_.find(key);
+    return at == in_.end() ? nullptr : &*at;
+  }
+  [[noreturn]] void Expected(std::string_view key, const char* what, const TJson& found) const {
+    Fail(Child(path_, key), std::string("expected ") + what + ", found " + found.type_name());
+  }
+
+  const TJson& in_;
+  std::string path_;
+  std::vector<std::string_view> asked_;
+};
+
+template <class IO, class Field>
+void FieldJson(IO& io, Field& field) {
+  io.Int32("ElementIndex", field.ElementIndex);
+  io.Text("Name", field.Name);
+  io.Text("TagName", field.TagName);
+  io.Text("InputType", field.InputType);
+  io.Text("ProfileField", field.ProfileField);
+  io.Text("Value", field.Value);
+  io.Int32("ValueKind", field.ValueKind);
+  io.Text("Values", field.Values);
+}
+
+template <class IO, class Card>
+void CardJson(IO& io, Card& card) {
+  io.Text("Url", card.Url);
+  io.Text("Method", card.Method);
+  io.Text("Charset", card.Charset);
+  io.Text("FormHtml", card.FormHtml);
+  io.Bool("CurrentForm", card.CurrentForm);
+  io.Int32("SubmitFieldIndex", card.SubmitFieldIndex);
+  io.Guid("FormSysID", card.FormSysID);
+  io.Items("Fields", card.Fields, [](auto& inner, auto& field) { FieldJson(inner, field); });
+}
+
+template <class IO, class Set>
+void SetJson(IO& io, Set& set) {
+  io.Items("cards", set, [](auto& inner, auto& card) { CardJson(inner, card); });
+}
+
+template <class Item, class Layout>
+TJson ToJson(const Item& item, const char* path, Layout layout) {
+  TJson json;
+  JsonWriter writer(json, path);
+  layout(writer, item);
   return json;
 }
 
-// Refuses keys the item does not have.
-void CheckKeys(const TJson& json, const std::string& path,
-               std::initializer_list<std::string_view> known) {
-  for (const auto& [key, value] : json.items()) {
-    bool found = false;
-    for (std::string_view k : known) found = found || k == key;
-    if (!found) Fail(path, "unknown key '" + key + "'");
-  }
-}
-
-void ReadText(const TJson& json, std::string_view key, const std::string& path,
-              std::u16string& out) {
-  const auto at = json.find(key);
-  if (at == json.end()) return;
-  if (!at->is_string()) {
-    Fail(Child(path, key), std::string("expected a string, found ") + at->type_name());
-  }
-  out = W(at->get_ref<const std::string&>());  // the parser has checked the UTF-8
-}
-
-void ReadInt32(const TJson& json, std::string_view key, const std::string& path, int32_t& out) {
-  const auto at = json.find(key);
-  if (at == json.end()) return;
-  if (!at->is_number_integer()) {
-    Fail(Child(path, key), std::string("expected an integer, found ") + at->type_name());
-  }
-  constexpr auto low = std::numeric_limits<int32_t>::min();
-  constexpr auto high = std::numeric_limits<int32_t>::max();
-  const bool fits = at->is_number_unsigned()
-                        ? at->get<uint64_t>() <= static_cast<uint64_t>(high)
-                        : at->get<int64_t>() >= low && at->get<int64_t>() <= high;
-  if (!fits) Fail(Child(path, key), at->dump() + " is outside the 32-bit integer range");
-  out = static_cast<int32_t>(at->get<int64_t>());
-}
-
-void ReadBool(const TJson& json, std::string_view key, const std::string& path, bool& out) {
-  const auto at = json.find(key);
-  if (at == json.end()) return;
-  if (!at->is_boolean()) {
-    Fail(Child(path, key), std::string("expected true or false, found ") + at->type_name());
-  }
-  out = at->get<bool>();
-}
-
-void ReadGuid(const TJson& json, std::string_view key, const std::string& path,
-              platform::GUID& out) {
-  if (json.find(key) == json.end()) return;
-  std::u16string text;
-  ReadText(json, key, path, text);
-  const auto guid = platform::TryParseGuid(text);
-  if (!guid) Fail(Child(path, key), "'" + U8(text) + "' is not a valid GUID value");
-  out = *guid;
-}
-
-TJson FieldToJson(const TTransitField& field, const std::string& path) {
-  return TJson{
-      {"ElementIndex", field.ElementIndex},
-      {"Name", Text(field.Name, path, "Name")},
-      {"TagName", Text(field.TagName, path, "TagName")},
-      {"InputType", Text(field.InputType, path, "InputType")},
-      {"ProfileField", Text(field.ProfileField, path, "ProfileField")},
-      {"Value", Text(field.Value, path, "Value")},
-      {"ValueKind", field.ValueKind},
-      {"Values", Text(field.Values, path, "Values")},
-  };
-}
-
-TJson CardToJson(const TTransitFormCard& card, const std::string& path) {
-  TJson fields = TJson::array();
-  for (int i = 0; i < card.Fields.Count(); ++i) {
-    fields.push_back(
-        FieldToJson(card.Fields[i], Element(Child(path, "Fields"), static_cast<size_t>(i))));
-  }
-  return TJson{
-      {"Url", Text(card.Url, path, "Url")},
-      {"Method", Text(card.Method, path, "Method")},
-      {"Charset", Text(card.Charset, path, "Charset")},
-      {"FormHtml", Text(card.FormHtml, path, "FormHtml")},
-      {"CurrentForm", card.CurrentForm},
-      {"SubmitFieldIndex", card.SubmitFieldIndex},
-      {"FormSysID", platform::GuidToAscii(card.FormSysID)},
-      {"Fields", std::move(fields)},
-  };
+template <class Item, class Layout>
+Item FromJson(const TJson& json, const std::string& path, Layout layout) {
+  Item item;
+  JsonReader reader(json, path);
+  layout(reader, item);
+  reader.Finish();
+  return item;
 }
 
 }  // namespace
 
-TJson TransitFieldToJson(const TTransitField& field) { return FieldToJson(field, "field"); }
+TJson TransitFieldToJson(const TTransitField& field) {
+  return ToJson(field, "field", [](auto& io, auto& f) { FieldJson(io, f); });
+}
 
-TJson TransitCardToJson(const TTransitFormCard& card) { return CardToJson(card, "card"); }
+TJson TransitCardToJson(const TTransitFormCard& card) {
+  return ToJson(card, "card", [](auto& io, auto& c) { CardJson(io, c); });
+}
 
 TJson TransitSetToJson(const TTransitFormSet& set) {
-  TJson cards = TJson::array();
-  for (int i = 0; i < set.Count(); ++i) {
-    cards.push_back(CardToJson(set[i], Element("cards", static_cast<size_t>(i))));
-  }
-  return TJson{{"cards", std::move(cards)}};
+  return ToJson(set, "", [](auto& io, auto& s) { SetJson(io, s); });
 }
 
 TTransitField TransitFieldFromJson(const TJson& json, const std::string& path) {
-  Object(json, path);
-  CheckKeys(json, path,
-            {"ElementIndex", "Name", "TagName", "InputType", "ProfileField", "Value", "ValueKind",
-             "Values"});
-  TTransitField field;
-  ReadInt32(json, "ElementIndex", path, field.ElementIndex);
-  ReadText(json, "Name", path, field.Name);
-  ReadText(json, "TagName", path, field.TagName);
-  ReadText(json, "InputType", path, field.InputType);
-  ReadText(json, "ProfileField", path, field.ProfileField);
-  ReadText(json, "Value", path, field.Value);
-  ReadInt32(json, "ValueKind", path, field.ValueKind);
-  ReadText(json, "Values", path, field.Values);
-  return field;
+  return FromJson<TTransitField>(json, path, [](auto& io, auto& f) { FieldJson(io, f); });
 }
 
 TTransitFormCard TransitCardFromJson(const TJson& json, const std::string& path) {
-  Object(json, path);
-  CheckKeys(json, path,
-            {"Url", "Method", "Charset", "FormHtml", "CurrentForm", "SubmitFieldIndex",
-             "FormSysID", "Fields"});
-  TTransitFormCard card;
-  ReadText(json, "Url", path, card.Url);
-  ReadText(json, "Method", path, card.Method);
-  ReadText(json, "Charset", path, card.Charset);
-  ReadText(json, "FormHtml", path, card.FormHtml);
-  ReadBool(json, "CurrentForm", path, card.CurrentForm);
-  ReadInt32(json, "SubmitFieldIndex", path, card.SubmitFieldIndex);
-  ReadGuid(json, "FormSysID", path, card.FormSysID);
-  if (const auto fields = json.find("Fields"); fields != json.end()) {
-    const std::string fieldsPath = Child(path, "Fields");
-    if (!fields->is_array()) {
-      Fail(fieldsPath, std::string("expected an array, found ") + fields->type_name());
-    }
-    for (size_t i = 0; i < fields->size(); ++i) {
-      card.Fields.Add(TransitFieldFromJson((*fields)[i], Element(fieldsPath, i)));
-    }
-  }
-  return card;
+  return FromJson<TTransitFormCard>(json, path, [](auto& io, auto& c) { CardJson(io, c); });
 }
 
 TTransitFormSet TransitSetFromJson(const TJson& json) {
@@ -202,15 +234,7 @@ TTransitFormSet TransitSetFromJson(const TJson& json) {
     throw Exception(W(std::string("Expected a form set object {\"cards\": [...]}, found ") +
                       json.type_name()));
   }
-  CheckKeys(json, "form set", {"cards"});
-  TTransitFormSet set;
-  const auto cards = json.find("cards");
-  if (cards == json.end()) return set;
-  if (!cards->is_array()) Fail("cards", std::string("expected an array, found ") + cards->type_name());
-  for (size_t i = 0; i < cards->size(); ++i) {
-    set.Add(TransitCardFromJson((*cards)[i], Element("cards", i)));
-  }
-  return set;
+  return FromJson<TTransitFormSet>(json, "", [](auto& io, auto& s) { SetJson(io, s); });
 }
 
 std::string TransitSetToJsonText(const TTransitFormSet& set, int indent) {
