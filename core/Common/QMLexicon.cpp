@@ -21,10 +21,6 @@ void SetUpSortedList(TWideStringList& list, TDuplicates duplicates) {
 
 }  // namespace
 
-[[noreturn]] void LexiconIndexError(int index) {
-  throw Exception(u"List index out of bounds (" + IntToText(index) + u")");
-}
-
 // ---------------------------------------------------------------------------
 // The stream layout, written once for both directions. A record is the key,
 // a count and that many words; the lexicon is the separators, the stop

@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Common/OwnedCollection.h"
 #include "core/Common/StreamUtils.h"
 #include "core/Common/WideStrings.h"
 
@@ -266,12 +267,9 @@ private:
   TGoals goals_;
 };
 
-// The index for item access: raises "List index out of bounds (N)".
-[[noreturn]] void LexiconIndexError(int index);
-
 template <class Item>
 size_t TLexiconItems<Item>::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) LexiconIndexError(index);
+  if (index < 0 || index >= Count()) RaiseListIndexError(index);
   return static_cast<size_t>(index);
 }
 

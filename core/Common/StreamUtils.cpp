@@ -45,10 +45,16 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count) {
 
 void TMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return;
+  std::memcpy(WriteInPlace(count), buffer, static_cast<size_t>(count));
+}
+
+uint8_t* TMemoryStream::WriteInPlace(int64_t count) {
+  CheckCount(count);
   const int64_t end = position_ + count;
   if (end > Size()) data_.resize(static_cast<size_t>(end));
-  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
+  uint8_t* at = data_.data() + position_;
   position_ = end;
+  return at;
 }
 
 void WriteInt32(TMemoryStream& stream, int32_t value) {
@@ -73,12 +79,12 @@ void WriteWideString(TMemoryStream& stream, std::u16string_view text) {
     throw Exception(u"Text too long for a stream");
   }
   WriteInt32(stream, static_cast<int32_t>(text.size()));
-  std::vector<uint8_t> bytes(text.size() * 2);
+  if (text.empty()) return;
+  uint8_t* bytes = stream.WriteInPlace(static_cast<int64_t>(text.size() * 2));
   for (size_t i = 0; i < text.size(); ++i) {
     bytes[2 * i] = static_cast<uint8_t>(text[i]);
     bytes[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
   }
-  stream.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 bool ReadWideString(TMemoryStream& stream, std::u16string& text) {

@@ -47,6 +47,9 @@ public:
   int64_t Read(void* buffer, int64_t count);
   // Writes at the position, extending the stream as needed.
   void Write(const void* buffer, int64_t count);
+  // Makes room for count bytes at the position and moves past them; the
+  // caller fills the returned bytes before the next call on the stream.
+  uint8_t* WriteInPlace(int64_t count);
 
   const std::vector<uint8_t>& Bytes() const noexcept { return data_; }
   void Clear() noexcept {
