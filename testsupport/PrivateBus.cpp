@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,9 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace qm::testing {
 namespace {
@@ -24,6 +23,21 @@ constexpr auto StartTimeout = std::chrono::seconds(10);
 
 [[noreturn]] void Fail(const std::string& what) {
   throw std::runtime_error("private bus: " + what + ": " + std::strerror(errno));
+}
+
+// The program's path, looked up before forking (the child may not search).
+std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path != nullptr && *path != '\0' ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (end > start && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  errno = ENOENT;
+  Fail("cannot find " + name + " (install the dbus-daemon package)");
 }
 
 std::string MakeFolder() {
@@ -100,30 +114,41 @@ void PrivateBus::Start() {
 
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) Fail("pipe");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], AddressFd);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  // The daemon's complaints (e.g. that it may not raise its file limit)
+  // would clutter every test's output; they are kept for a failed start.
+  const std::string log = folder_ + "/daemon.log";
+  const std::string program = FindProgram("dbus-daemon");
   const std::string configArg = "--config-file=" + config;
   const std::string printArg = "--print-address=" + std::to_string(AddressFd);
   char* argv[] = {const_cast<char*>("dbus-daemon"),    const_cast<char*>(configArg.c_str()),
                   const_cast<char*>("--nofork"),       const_cast<char*>("--nopidfile"),
                   const_cast<char*>(printArg.c_str()), nullptr};
-  pid_t pid = -1;
-  const int spawned = ::posix_spawnp(&pid, "dbus-daemon", &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipeFds[1]);
-  if (spawned != 0) {
-    ::close(pipeFds[0]);
-    errno = spawned;
-    Fail("cannot start dbus-daemon");
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid < 0) Fail("fork");
+  if (pid == 0) {
+    // Only async-signal-safe calls until exec. The daemon must not outlive
+    // a test process that crashes.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) ::_exit(127);
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(err, 2) < 0 ||
+        ::dup2(pipeFds[1], AddressFd) < 0) {
+      ::_exit(127);
+    }
+    ::execv(program.c_str(), argv);
+    ::_exit(127);
   }
+  ::close(pipeFds[1]);
   pid_ = pid;
   try {
     address_ = ReadAddress(pipeFds[0]);
-  } catch (...) {
+  } catch (const std::exception& e) {
     ::close(pipeFds[0]);
-    throw;
+    std::ifstream in(log);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    throw std::runtime_error(e.what() + (said.empty() ? "" : "; it said: " + said));
   }
   ::close(pipeFds[0]);
   ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
@@ -146,6 +171,7 @@ void PrivateBus::Stop() {
   if (!folder_.empty()) {
     ::unlink((folder_ + "/bus").c_str());
     ::unlink((folder_ + "/bus.conf").c_str());
+    ::unlink((folder_ + "/daemon.log").c_str());
     ::rmdir(folder_.c_str());
     folder_.clear();
   }

@@ -14,7 +14,8 @@
 //   static PrivateBus* bus;  // e.g. in SetUpTestSuite: bus = new PrivateBus;
 //
 // Create and stop it on one thread, before other threads read the
-// environment.
+// environment. The daemon also ends when that thread (or the process)
+// ends, so that a crashed test leaves none behind.
 #pragma once
 
 #include <sys/types.h>

@@ -44,17 +44,14 @@ public:
     std::lock_guard lock(lock_);
     failures_[operation] = {status, std::move(description)};
   }
-  std::vector<Call> Calls() const {
-    std::lock_guard lock(lock_);
-    return calls_;
-  }
+  // The latest call (only that one is kept) and how many came.
   Call LastCall() const {
     std::lock_guard lock(lock_);
-    return calls_.empty() ? Call{} : calls_.back();
+    return lastCall_;
   }
   size_t CallCount() const {
     std::lock_guard lock(lock_);
-    return calls_.size();
+    return callCount_;
   }
 
   // Calls from now on wait for ReleaseHeld.
@@ -202,7 +199,8 @@ private:
     std::vector<Variant> reply;
     {
       std::unique_lock lock(lock_);
-      calls_.push_back({operation, std::move(inputs), std::this_thread::get_id()});
+      lastCall_ = {operation, std::move(inputs), std::this_thread::get_id()};
+      ++callCount_;
       if (holding_) {
         ++waiting_;
         changed_.notify_all();
@@ -225,7 +223,8 @@ private:
   std::condition_variable changed_;
   std::map<String, std::vector<Variant>> replies_;
   std::map<String, std::pair<HRESULT, String>> failures_;
-  std::vector<Call> calls_;
+  Call lastCall_;
+  size_t callCount_ = 0;
   bool holding_ = false;
   int waiting_ = 0;
   platform::TConnectionPointList points_;

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -68,13 +67,10 @@ EOleException BusException(const sdbus::Error& error) {
 }
 
 std::unique_ptr<sdbus::IConnection> OpenSessionBus() {
-  return BusGuarded([] {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (address != nullptr && *address != '\0') {
-      return sdbus::createSessionBusConnectionWithAddress(address);
-    }
-    return sdbus::createSessionBusConnection();
-  });
+  // sd-bus reads DBUS_SESSION_BUS_ADDRESS itself (falling back to the
+  // per-user socket); sdbus-c++'s own by-address opening leaks the bus
+  // when the address does not answer.
+  return BusGuarded([] { return sdbus::createSessionBusConnection(); });
 }
 
 std::string BusNameOwner(sdbus::IConnection& connection, const std::string& name,
