@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -44,6 +45,13 @@ public:
     std::lock_guard lock(lock_);
     failures_[operation] = {status, std::move(description)};
   }
+  // Runs inside every call that does not fail (on the serving thread):
+  // e.g. to fire an event the way a manager does while it serves a call.
+  void SetCallHook(std::function<void(const String& operation)> hook) {
+    std::lock_guard lock(lock_);
+    hook_ = std::move(hook);
+  }
+
   // The latest call (only that one is kept) and how many came.
   Call LastCall() const {
     std::lock_guard lock(lock_);
@@ -197,8 +205,10 @@ private:
   template <class... Outs>
   HRESULT Serve(const String& operation, std::vector<Variant> inputs, Outs&... outs) {
     std::vector<Variant> reply;
+    std::function<void(const String&)> hook;
     {
       std::unique_lock lock(lock_);
+      hook = hook_;
       lastCall_ = {operation, std::move(inputs), std::this_thread::get_id()};
       ++callCount_;
       if (holding_) {
@@ -213,6 +223,7 @@ private:
       }
       if (auto it = replies_.find(operation); it != replies_.end()) reply = it->second;
     }
+    if (hook) hook(operation);
     reply.resize(sizeof...(Outs));
     [[maybe_unused]] size_t i = 0;
     (Out(reply[i++], outs), ...);
@@ -223,6 +234,7 @@ private:
   std::condition_variable changed_;
   std::map<String, std::vector<Variant>> replies_;
   std::map<String, std::pair<HRESULT, String>> failures_;
+  std::function<void(const String&)> hook_;
   Call lastCall_;
   size_t callCount_ = 0;
   bool holding_ = false;

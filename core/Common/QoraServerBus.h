@@ -80,27 +80,13 @@ struct Arg {
   static constexpr Dir dir = D;
 };
 
+// The C++ value of a wire kind: streams and lists are variants.
 template <Wire W>
-struct WireValue;
-template <>
-struct WireValue<Wire::Text> {
-  using Type = String;
-};
-template <>
-struct WireValue<Wire::Int32> {
-  using Type = int32_t;
-};
-template <>
-struct WireValue<Wire::Bool> {
-  using Type = bool;
-};
-template <>
-struct WireValue<Wire::Stream> {
-  using Type = Variant;
-};
-template <>
-struct WireValue<Wire::List> {
-  using Type = Variant;
+struct WireValue {
+  using Type =
+      std::conditional_t<W == Wire::Text, String,
+                         std::conditional_t<W == Wire::Int32, int32_t,
+                                            std::conditional_t<W == Wire::Bool, bool, Variant>>>;
 };
 
 // The C++ parameter type IQoraServer declares for such a parameter: inputs

@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 
 #include "core/Common/QoraServerBus.h"
 #include "core/Common/QuillmateLibEvents.h"
@@ -89,10 +90,13 @@ struct TQoraServerBusAdaptor::Service {
     Object.reset();  // no call reaches Server after this
   }
 
-  // Emits one signal; called on whatever thread the implementation fires.
+  // Emits one signal; called on whatever thread the implementation fires,
+  // possibly from inside a call being served (where the bus library's own
+  // lock is held): so emitters share the lock, and only the teardown,
+  // which never runs inside a call, takes it alone.
   void Emit(const char* name, std::optional<bool> value) {
     platform::BusGuarded([&] {
-      std::lock_guard lock(EmitLock);
+      std::shared_lock lock(EmitLock);
       if (!Emitting) return;
       auto signal = Object->createSignal(bus::InterfaceName, name);
       if (value) signal << *value;
@@ -120,7 +124,7 @@ struct TQoraServerBusAdaptor::Service {
   ComPtr<IQoraServer> Server;
   std::unique_ptr<sdbus::IObject> Object;
   ComPtr<TQuillmateLibIQoraServerEvents> Sink;
-  std::mutex EmitLock;
+  std::shared_mutex EmitLock;
   bool Emitting = false;
   bool OwnsName = false;
 };

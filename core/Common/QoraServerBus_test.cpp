@@ -316,12 +316,21 @@ TEST_F(ManagerBus, EventsArriveOnTheConnectingThreadOnlyWhenItProcessesThem) {
   ASSERT_TRUE(here.AwaitEvents(6));
   EXPECT_EQ(here.events, (std::vector<std::u16string>{u"login true", u"language", u"login false",
                                                       u"lexicon", u"database", u"quit"}));
+  // A manager announces what a call changed while it serves the call.
+  manager.server->SetCallHook([&](const String& operation) {
+    if (operation == u"Login") manager.server->Fire(DISPID_OnLogin, {Variant::FromBool(true)});
+  });
+  OleCheck(proxy->Login(u"secret"));
+  ASSERT_TRUE(here.AwaitEvents(7));
+  EXPECT_EQ(here.events.back(), u"login true");
+  manager.server->SetCallHook({});
+
   // The announced quit is not repeated when the manager then goes away
   // (a repeat would be queued at once; a while without one will do).
   manager.Stop();
   EXPECT_TRUE(platform::Failed(proxy->NotifyNavigateComplete()));
   EXPECT_FALSE(platform::WaitForPendingEvents(300ms));
-  EXPECT_EQ(here.events.size(), 6u);
+  EXPECT_EQ(here.events.size(), 7u);
 }
 
 TEST_F(ManagerBus, BadCallsAreRefusedWhileTheServiceStaysUp) {
