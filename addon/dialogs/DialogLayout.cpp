@@ -15,4 +15,14 @@ void PlaceButtonsRight(platform::ui::TWinControl& container,
   }
 }
 
+void MakeOkCancelPair(platform::ui::TButton& ok, const char16_t* okCaption,
+                      platform::ui::TButton& cancel) {
+  ok.SetCaption(okCaption);
+  ok.SetDefault(true);
+  ok.SetModalResult(platform::ui::mrOk);
+  cancel.SetCaption(u"Cancel");
+  cancel.SetCancel(true);
+  cancel.SetModalResult(platform::ui::mrCancel);
+}
+
 }  // namespace qm

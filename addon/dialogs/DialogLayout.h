@@ -15,4 +15,9 @@ void PlaceButtonsRight(platform::ui::TWinControl& container,
                        std::initializer_list<platform::ui::TButton*> buttons, int width, int height,
                        int gap, int margin);
 
+// Makes ok the default button ending the dialog with mrOk (captioned
+// okCaption) and cancel the cancel button "Cancel" ending it with mrCancel.
+void MakeOkCancelPair(platform::ui::TButton& ok, const char16_t* okCaption,
+                      platform::ui::TButton& cancel);
+
 }  // namespace qm

@@ -1,5 +1,6 @@
 #include "addon/dialogs/EnterPaswordUnit.h"
 
+#include "addon/dialogs/DialogLayout.h"
 #include "core/Common/TextUtils.h"
 
 namespace qm {
@@ -25,13 +26,8 @@ TEnterPasswordForm::TEnterPasswordForm(platform::HWND ownerWindow)
   Image1.SetBounds(352, 8, 24, 24);
   Image1.SetPictureName(u"Key");
   OKButton.SetBounds(208, 40, 80, 25);
-  OKButton.SetCaption(u"Ok");
-  OKButton.SetDefault(true);
-  OKButton.SetModalResult(mrOk);
+  MakeOkCancelPair(OKButton, u"Ok", CancelButton);
   CancelButton.SetBounds(296, 40, 80, 25);
-  CancelButton.SetCaption(u"Cancel");
-  CancelButton.SetCancel(true);
-  CancelButton.SetModalResult(mrCancel);
   OnShow = [this](TComponent&) { SetActiveControl(&PasswordEdit); };
 }
 

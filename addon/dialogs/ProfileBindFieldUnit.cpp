@@ -64,12 +64,7 @@ TProfileBindFieldForm::TProfileBindFieldForm(platform::HWND ownerWindow)
   TextListBox.SetItemHeight(13);
   TextListBox.SortCompare = CompareTextIgnoreCase;
   TextListBox.OnDblClick = [this](TComponent&) { SetModalResult(mrOk); };
-  OKButton.SetCaption(u"OK");
-  OKButton.SetDefault(true);
-  OKButton.SetModalResult(mrOk);
-  CancelButton.SetCaption(u"Cancel");
-  CancelButton.SetCancel(true);
-  CancelButton.SetModalResult(mrCancel);
+  MakeOkCancelPair(OKButton, u"OK", CancelButton);
   EnableAlign();
   SynonimEdit.SetBounds(4, 4, SynonimPanel.Width() - 8, 21);
   SynonimEdit.SetAnchors(akLeft | akTop | akRight);

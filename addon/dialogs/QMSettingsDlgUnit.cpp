@@ -71,12 +71,7 @@ TQMSettingsDialog::TQMSettingsDialog(platform::HWND ownerWindow)
   SetDefaultCheckBox.SetCaption(u"Set as default");
   SetDefaultCheckBox.SetChecked(true);
 
-  OKButton.SetCaption(u"OK");
-  OKButton.SetDefault(true);
-  OKButton.SetModalResult(mrOk);
-  CancelButton.SetCaption(u"Cancel");
-  CancelButton.SetCancel(true);
-  CancelButton.SetModalResult(mrCancel);
+  MakeOkCancelPair(OKButton, u"OK", CancelButton);
   EnableAlign();
   PlaceButtonsRight(ButtonPanel, {&OKButton, &CancelButton}, 75, 25, 8, 8);
 

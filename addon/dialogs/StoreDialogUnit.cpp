@@ -42,12 +42,7 @@ TQMStoreDialog::TQMStoreDialog(platform::HWND ownerWindow)
   FormSetListBox.OnClick = [this](TComponent&) { NamePicked(); };
   ButtonPanel.SetBounds(0, 160, 0, 33);
   ButtonPanel.SetAlign(TAlign::Bottom);
-  Button1.SetCaption(u"Ok");
-  Button1.SetDefault(true);
-  Button1.SetModalResult(mrOk);
-  Button2.SetCaption(u"Cancel");
-  Button2.SetCancel(true);
-  Button2.SetModalResult(mrCancel);
+  MakeOkCancelPair(Button1, u"Ok", Button2);
   EnableAlign();
   PlaceButtonsRight(ButtonPanel, {&Button1, &Button2}, 75, 25, 6, 8);
 }
