@@ -171,7 +171,16 @@ struct World {
 };
 
 World& TheWorld() {
-  static World* world = new World;  // lives through exit: its threads keep running
+  // Lives through exit (its threads keep running), but its buses end
+  // with the run and take their folders with them.
+  static World* world = [] {
+    auto* made = new World;
+    std::atexit([] {
+      TheWorld().adaptorBus->Stop();
+      TheWorld().standInBus->Stop();
+    });
+    return made;
+  }();
   return *world;
 }
 
