@@ -1,0 +1,137 @@
+// The records the manager's store reads and writes: plain values, copied
+// freely, usable on any thread.
+//
+// The data model (manager/README.md has the whole story):
+// - profiles, one of them active; each may carry an Argon2id password hash;
+// - field definitions shared by all profiles (caption, field name, group,
+//   the kind of input they fill, the value kind), and per profile a value
+//   and candidate values (comma text) for each;
+// - the lexicon: separators, stop words, substitutions and goals; a goal's
+//   key is a field name and its words are that field's synonyms;
+// - cards: form sets (kind 0, a transit form set stream), navigation cards
+//   (kind 1) and mail cards (kind 2), named uniquely (ignoring case) per
+//   owner key, the page key they were saved for; defaults per profile or
+//   for all profiles;
+// - options word, banner mode, current language and translation tables,
+//   page notes and the collected values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qm::manager {
+
+using String = std::u16string;
+using Bytes = std::vector<uint8_t>;
+
+// What kind of page input a field may fill; recognition uses it.
+enum TInputKind : int32_t {
+  InputKindText = 0,
+  InputKindPassword = 1,
+  InputKindEmail = 2,
+  InputKindTelephone = 3,
+};
+
+// Card kinds as stored: the two of the manager's interface and form sets.
+enum TStoredCardKind : int32_t {
+  StoredFormSet = 0,
+  StoredNavigation = 1,
+  StoredMail = 2,
+};
+
+struct TProfile {
+  int64_t Id = 0;
+  String Name;
+  String PasswordHash;  // empty: not protected
+  bool Active = false;
+  bool Protected() const { return !PasswordHash.empty(); }
+};
+
+struct TFieldDef {
+  int64_t Id = 0;
+  String Caption;
+  String FieldName;
+  String Group;
+  int32_t InputKind = InputKindText;
+  int32_t ValueKind = -1;
+};
+
+// One field of one profile.
+struct TFieldValue {
+  TFieldDef Field;
+  String Value;
+  String Candidates;  // comma text
+};
+
+struct TWordList {
+  String Key;
+  std::vector<String> Words;
+  friend bool operator==(const TWordList&, const TWordList&) = default;
+};
+
+struct TLexiconData {
+  String Separators;
+  std::vector<String> StopWords;
+  std::vector<TWordList> Substitutions;
+  std::vector<TWordList> Goals;
+  friend bool operator==(const TLexiconData&, const TLexiconData&) = default;
+};
+
+// What MatchPageForms looks a stored form up by: the action address, the
+// method and a hash of the field layout that a score of 100 needs.
+struct TFormSignature {
+  String ActionUrl;
+  String Method;
+  int64_t Shape = 0;
+};
+
+struct TCardRecord {
+  int64_t Id = 0;
+  int32_t Kind = StoredFormSet;
+  String OwnerKey;
+  String Name;
+  String Title;
+  Bytes Data;
+  int64_t ProtectedBy = 0;  // profile id; 0: readable by everybody
+  int64_t Created = 0;      // seconds since the epoch
+  int64_t Updated = 0;
+};
+
+// A default card choice: for one profile or (ProfileId 0) for all.
+struct TCardDefault {
+  int32_t Kind = StoredFormSet;
+  String OwnerKey;
+  String CardName;
+  int64_t ProfileId = 0;
+};
+
+struct TPageNote {
+  String Url;
+  String Title;
+  String Text;
+};
+
+struct TTranslation {
+  String Language;
+  String Source;
+  String Translated;
+};
+
+struct TCollectedValue {
+  String Value;
+  int64_t Collected = 0;
+};
+
+// The content a new store starts with.
+struct TSeedField {
+  TFieldDef Field;
+  std::vector<String> Synonyms;
+};
+struct TStoreSeed {
+  TLexiconData Lexicon;  // its goals come from the fields' synonyms
+  std::vector<TSeedField> Fields;
+  std::vector<String> Profiles;  // the first becomes active
+};
+
+}  // namespace qm::manager
