@@ -11,10 +11,12 @@
 namespace qm::tool {
 namespace {
 
-void PrintOverview(const CommandTable& table, std::ostream& out) {
-  out << "usage: qmtool GROUP VERB [ARGS...]\n"
-         "Tools over the Quillmate core. Every command answers --help.\n\n";
-  for (const ToolCommand& c : table) out << "  " << c.Usage << "\n      " << c.Summary << "\n";
+void PrintOverview(const TCommandProgram& program, std::ostream& out) {
+  out << "usage: " << program.Name << " " << program.Synopsis << "\n" << program.Description
+      << "\n\n";
+  for (const ToolCommand& c : program.Table) {
+    out << "  " << c.Usage << "\n      " << c.Summary << "\n";
+  }
 }
 
 void PrintHelp(const ToolCommand& c, std::ostream& out) {
@@ -23,6 +25,34 @@ void PrintHelp(const ToolCommand& c, std::ostream& out) {
 }
 
 bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+// Runs one command with the arguments after its name; "--help" asks for
+// help unless it comes after "--".
+int RunCommand(const TCommandProgram& program, const ToolCommand& c,
+               std::vector<std::string> rest, ToolContext& io) {
+  for (const std::string& a : rest) {
+    if (a == "--") break;
+    if (IsHelp(a)) {
+      PrintHelp(c, io.Out);
+      return 0;
+    }
+  }
+  const std::string name = program.Name + " " + c.Group + (c.Verb.empty() ? "" : " " + c.Verb);
+  try {
+    return c.Run(rest, io);
+  } catch (const ToolError& e) {
+    io.Err << name << ": " << e.what() << "\n";
+    return 2;
+  } catch (const std::exception& e) {
+    // Our own exceptions carry CR LF and the location trail: one line.
+    std::string message = e.what();
+    for (char& ch : message) {
+      if (ch == '\r' || ch == '\n') ch = ' ';
+    }
+    io.Err << name << ": " << message << "\n";
+    return 2;
+  }
+}
 
 }  // namespace
 
@@ -62,19 +92,27 @@ std::u16string ArgText(const std::string& arg) {
   }
 }
 
-int RunTool(const std::vector<std::string>& args, ToolContext& io) {
-  const CommandTable table = BuildCommandTable();
+int RunCommandTable(const TCommandProgram& program, const std::vector<std::string>& args,
+                    ToolContext& io) {
+  const CommandTable& table = program.Table;
   if (args.empty() || IsHelp(args[0])) {
-    PrintOverview(table, args.empty() ? io.Err : io.Out);
+    PrintOverview(program, args.empty() ? io.Err : io.Out);
     return args.empty() ? 2 : 0;
   }
   const std::string& group = args[0];
+  const ToolCommand* whole = nullptr;  // a group that is one command
   bool groupKnown = false;
-  for (const ToolCommand& c : table) groupKnown = groupKnown || c.Group == group;
+  for (const ToolCommand& c : table) {
+    if (c.Group != group) continue;
+    groupKnown = true;
+    if (c.Verb.empty()) whole = &c;
+  }
   if (!groupKnown) {
-    io.Err << "qmtool: unknown command '" << group << "' (try qmtool --help)\n";
+    io.Err << program.Name << ": unknown command '" << group << "' (try " << program.Name
+           << " --help)\n";
     return 2;
   }
+  if (whole != nullptr) return RunCommand(program, *whole, {args.begin() + 1, args.end()}, io);
   if (args.size() < 2 || IsHelp(args[1])) {
     for (const ToolCommand& c : table) {
       if (c.Group == group) (args.size() < 2 ? io.Err : io.Out) << "usage: " << c.Usage << "\n";
@@ -82,34 +120,20 @@ int RunTool(const std::vector<std::string>& args, ToolContext& io) {
     return args.size() < 2 ? 2 : 0;
   }
   for (const ToolCommand& c : table) {
-    if (c.Group != group || c.Verb != args[1]) continue;
-    std::vector<std::string> rest(args.begin() + 2, args.end());
-    // "--help" asks for help unless it comes after "--".
-    for (const std::string& a : rest) {
-      if (a == "--") break;
-      if (IsHelp(a)) {
-        PrintHelp(c, io.Out);
-        return 0;
-      }
-    }
-    try {
-      return c.Run(rest, io);
-    } catch (const ToolError& e) {
-      io.Err << "qmtool " << group << " " << c.Verb << ": " << e.what() << "\n";
-      return 2;
-    } catch (const std::exception& e) {
-      // Our own exceptions carry CR LF and the location trail: one line.
-      std::string message = e.what();
-      for (char& ch : message) {
-        if (ch == '\r' || ch == '\n') ch = ' ';
-      }
-      io.Err << "qmtool " << group << " " << c.Verb << ": " << message << "\n";
-      return 2;
+    if (c.Group == group && c.Verb == args[1]) {
+      return RunCommand(program, c, {args.begin() + 2, args.end()}, io);
     }
   }
-  io.Err << "qmtool: unknown command '" << group << " " << args[1] << "' (try qmtool " << group
-         << " --help)\n";
+  io.Err << program.Name << ": unknown command '" << group << " " << args[1] << "' (try "
+         << program.Name << " " << group << " --help)\n";
   return 2;
+}
+
+int RunTool(const std::vector<std::string>& args, ToolContext& io) {
+  const TCommandProgram program{"qmtool", "GROUP VERB [ARGS...]",
+                                "Tools over the Quillmate core. Every command answers --help.",
+                                BuildCommandTable()};
+  return RunCommandTable(program, args, io);
 }
 
 }  // namespace qm::tool

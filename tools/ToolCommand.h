@@ -29,7 +29,7 @@ struct ToolContext {
 
 struct ToolCommand {
   std::string Group;
-  std::string Verb;
+  std::string Verb;     // empty: the group is this one command
   std::string Usage;    // "qmtool commatext encode ITEM..."
   std::string Summary;  // one line
   std::string Details;  // further lines for --help, may be empty
@@ -43,6 +43,22 @@ void RegisterLexiconCommands(CommandTable& table);
 void RegisterTransitCommands(CommandTable& table);
 
 CommandTable BuildCommandTable();
+
+// A program made of commands: its name, the synopsis and description its
+// overview opens with, and its table.
+struct TCommandProgram {
+  std::string Name;         // "qmtool"
+  std::string Synopsis;     // "GROUP VERB [ARGS...]"
+  std::string Description;  // one line
+  CommandTable Table;
+};
+
+// Runs "GROUP VERB ARGS..." (or "GROUP ARGS..." for a command whose Verb
+// is empty, which is then the group's only command) from the program's
+// table; answers the exit status: 2 for an unknown command or a failure.
+// Nothing escapes.
+int RunCommandTable(const TCommandProgram& program, const std::vector<std::string>& args,
+                    ToolContext& io);
 
 // Runs "GROUP VERB ARGS..." (argv without the program name); answers the
 // exit status. Nothing escapes.
