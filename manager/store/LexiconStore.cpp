@@ -1,5 +1,4 @@
 // TManagerStore: the lexicon's tables.
-#include "core/Common/TextUtils.h"
 #include "manager/store/ManagerStore.h"
 
 namespace qm::manager {
@@ -66,45 +65,6 @@ void TManagerStore::ReplaceLexicon(const TLexiconData& lexicon) {
     putLists(lexicon.Substitutions, ListSubstitution);
     putLists(lexicon.Goals, ListGoal);
   });
-}
-
-bool TManagerStore::AddGoalWord(const String& fieldName, const String& word) {
-  bool added = false;
-  Write(ChangeNone, [&] {
-    // Goals are few; finding one by its key ignoring case in C++ keeps the
-    // comparison the same as everywhere else.
-    int64_t listId = 0;
-    TStatement goals = db_.Prepare("SELECT id, key FROM word_lists WHERE kind = 1 ORDER BY position");
-    while (goals.Step()) {
-      if (SameTextIgnoreCase(goals.Text(1), fieldName)) {
-        listId = goals.Int(0);
-        break;
-      }
-    }
-    if (listId == 0) {
-      db_.Prepare(
-             "INSERT INTO word_lists (kind, key, position) "
-             "VALUES (1, ?1, (SELECT coalesce(max(position), 0) + 1 FROM word_lists))")
-          .Bind(1, fieldName)
-          .Run();
-      listId = db_.LastInsertId();
-    }
-    TStatement words = db_.Prepare("SELECT word FROM list_words WHERE list_id = ?1");
-    words.Bind(1, listId);
-    while (words.Step()) {
-      if (SameTextIgnoreCase(words.Text(0), word)) return;
-    }
-    db_.Prepare(
-           "INSERT INTO list_words (list_id, position, word) VALUES (?1, "
-           "(SELECT coalesce(max(position), 0) + 1 FROM list_words WHERE list_id = ?1), ?2)")
-        .Bind(1, listId)
-        .Bind(2, word)
-        .Run();
-    added = true;
-    // Only a real change moves the lexicon's serial.
-    Write(ChangeLexicon, [] {});
-  });
-  return added;
 }
 
 }  // namespace qm::manager

@@ -116,10 +116,6 @@ public:
   // The lexicon.
   TLexiconData Lexicon();
   void ReplaceLexicon(const TLexiconData& lexicon);
-  // Appends word to the goal keyed fieldName (made when missing) unless
-  // the goal holds it already (ignoring case); answers whether it did.
-  bool AddGoalWord(const String& fieldName, const String& word);
-
   // Cards.
   std::optional<TCardRecord> FindCard(const String& ownerKey, const String& name);
   TCardRecord CardById(int64_t cardId);

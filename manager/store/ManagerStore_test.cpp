@@ -173,10 +173,7 @@ TEST_F(ManagerStoreTest, AnotherConnectionSeesWhichSerialMoved) {
   EXPECT_EQ(after.Language, before.Language + 1);
   EXPECT_EQ(after.Data, before.Data);
   EXPECT_EQ(after.Lexicon, before.Lexicon);
-  commandLine.AddGoalWord(u"Email", u"courriel");
-  EXPECT_EQ(service.Serials().Lexicon, before.Lexicon + 1);
-  // Adding a word the goal holds already (ignoring case) changes nothing.
-  EXPECT_FALSE(commandLine.AddGoalWord(u"EMAIL", u"Courriel"));
+  commandLine.ReplaceLexicon({u" ", {}, {}, {{u"Email", {u"courriel"}}}});
   EXPECT_EQ(service.Serials().Lexicon, before.Lexicon + 1);
 }
 

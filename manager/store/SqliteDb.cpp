@@ -118,9 +118,14 @@ void CreatePrivateFile(const std::string& path) {
 }  // namespace
 
 TSqliteDb::TSqliteDb(const std::string& path, const TOpenOptions& options) : path_(path) {
-  if (options.Create && access(path.c_str(), F_OK) != 0) CreatePrivateFile(path);
+  // ":memory:" is SQLite's name for a store without a file (fuzzing, tests).
+  if (options.Create && path != ":memory:" && access(path.c_str(), F_OK) != 0) {
+    CreatePrivateFile(path);
+  }
   const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
+                                     (path == ":memory:" ? SQLITE_OPEN_MEMORY : 0),
+                                 nullptr);
   if (rc != SQLITE_OK) {
     // Even a failed open may hand out a connection, which carries the text.
     std::string what = "Cannot open the store " + path;

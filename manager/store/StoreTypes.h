@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qm::manager {
@@ -32,6 +33,11 @@ enum TInputKind : int32_t {
   InputKindEmail = 2,
   InputKindTelephone = 3,
 };
+
+// "text", "password", "email", "tel"; the reverse answers false for any
+// other name.
+const char* InputKindName(int32_t kind);
+bool InputKindFromName(std::string_view name, int32_t& kind);
 
 // Card kinds as stored: the two of the manager's interface and form sets.
 enum TStoredCardKind : int32_t {

@@ -1,0 +1,298 @@
+// quillora-manager import, export, lexicon, note, translation, options and
+// values.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <ostream>
+
+#include "core/Common/LexiconJson.h"
+#include "core/Common/QMLexicon.h"
+#include "core/Common/StreamUtils.h"
+#include "core/Common/TextUtils.h"
+#include "manager/cli/ManagerCli.h"
+#include "manager/recognition/LexiconBuilder.h"
+#include "manager/store/StoreJson.h"
+#include "platform/rtl/OsError.h"
+
+namespace qm::manager::cli {
+namespace {
+
+using platform::RaiseOSError;
+
+// Writes through a temporary file in the same directory and renames it in
+// place, so that the file is either the old one or the whole new one.
+void WriteFileAtomically(const std::string& path, const std::string& content) {
+  const std::string temporary = path + ".tmp-" + std::to_string(getpid());
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) RaiseOSError("Cannot create " + temporary);
+  size_t written = 0;
+  while (written < content.size()) {
+    const ssize_t n = write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      close(fd);
+      unlink(temporary.c_str());
+      RaiseOSError("Cannot write " + temporary, error);
+    }
+    written += static_cast<size_t>(n);
+  }
+  if (fsync(fd) != 0 || close(fd) != 0) {
+    const int error = errno;
+    unlink(temporary.c_str());
+    RaiseOSError("Cannot write " + temporary, error);
+  }
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    unlink(temporary.c_str());
+    RaiseOSError("Cannot replace " + path, error);
+  }
+}
+
+void Deliver(const TParsedArgs& args, size_t operand, const std::string& content,
+             ToolContext& io) {
+  if (args.Operands.size() > operand && args.Operands[operand] != "-") {
+    WriteFileAtomically(args.Operands[operand], content);
+  } else {
+    io.Out << content;
+  }
+}
+
+int Export(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  Deliver(args, 0, DumpJson(ExportStore(*store), 2) + "\n", io);
+  return 0;
+}
+
+int Import(const TParsedArgs& args, ToolContext& io) {
+  const std::string text = tool::ReadInput(args.Operands[0], io);
+  const Json document = ParseJson(text, args.Operands[0] == "-" ? "standard input" : args.Operands[0]);
+  auto store = OpenStore(args);
+  const bool quiet = args.Has("--quiet");
+  ImportStore(*store, document, [&](size_t done, size_t total) {
+    if (quiet) return;
+    io.Err << "import: " << done << " of " << total << " cards\n";
+    io.Err.flush();
+  });
+  io.Out << "Imported " << store->Profiles().size() << " profiles, " << store->Fields().size()
+         << " fields and " << store->CardCount() << " cards into " << store->Path() << "\n";
+  return 0;
+}
+
+int LexiconExport(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  if (args.Has("--stream")) {
+    const Bytes bytes = LexiconStream(store->Lexicon());
+    Deliver(args, 0, std::string(bytes.begin(), bytes.end()), io);
+    return 0;
+  }
+  TLexicon lexicon;
+  BuildLexicon(store->Lexicon(), lexicon);
+  Deliver(args, 0, LexiconToJsonText(lexicon), io);
+  return 0;
+}
+
+int LexiconImport(const TParsedArgs& args, ToolContext& io) {
+  const std::string content = tool::ReadInput(args.Operands[0], io);
+  TLexicon lexicon;
+  const size_t first = content.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos && content[first] == '{') {
+    LexiconFromJsonText(content, lexicon);
+  } else {
+    TMemoryStream stream(std::vector<uint8_t>(content.begin(), content.end()));
+    TStreamReader reader(stream);
+    if (!lexicon.LoadFromReader(reader, LexiconStreamVersion)) {
+      throw ToolError("corrupt lexicon stream at byte " + std::to_string(reader.FailOffset()) +
+                      ": " + Utf8(reader.FailReason()));
+    }
+    if (stream.Remaining() != 0) {
+      throw ToolError(std::to_string(stream.Remaining()) + " bytes follow the lexicon stream");
+    }
+  }
+  auto store = OpenStore(args);
+  store->ReplaceLexicon(LexiconDataOf(lexicon));
+  io.Out << "Imported a lexicon of " << lexicon.Goals().Count() << " goals and "
+         << lexicon.Substitutions().Count() << " substitutions\n";
+  return 0;
+}
+
+int NoteSet(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  const TPageNote note{ArgText(args.Operands[0]), ArgText(args.Operands[1]),
+                       ArgText(args.Operands[2])};
+  store->SetPageNote(note);
+  io.Out << (note.Title.empty() && note.Text.empty() ? "Removed the note of '" : "Set the note of '")
+         << args.Operands[0] << "'\n";
+  return 0;
+}
+
+int NoteList(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  for (const TPageNote& note : store->PageNotes()) {
+    io.Out << Utf8(note.Url) << "\t" << Utf8(note.Title) << "\t" << Utf8(note.Text) << "\n";
+  }
+  return 0;
+}
+
+int TranslationSet(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  const TTranslation translation{ArgText(args.Operands[0]), ArgText(args.Operands[1]),
+                                 ArgText(args.Operands[2])};
+  if (translation.Language.empty()) throw ToolError("the language is empty");
+  store->SetTranslation(translation);
+  io.Out << (translation.Translated.empty() ? "Removed" : "Set") << " the " << args.Operands[0]
+         << " translation of '" << args.Operands[1] << "'\n";
+  return 0;
+}
+
+int TranslationList(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  const String language = args.Operands.empty() ? String() : ArgText(args.Operands[0]);
+  for (const TTranslation& t : store->Translations(language)) {
+    io.Out << Utf8(t.Language) << "\t" << Utf8(t.Source) << "\t" << Utf8(t.Translated) << "\n";
+  }
+  return 0;
+}
+
+// The options word: bits 0-5 the six switches, bits 6-7 OnSubmit.
+struct TSwitch {
+  const char* Name;
+  const char* Option;
+  int Bit;
+};
+constexpr TSwitch Switches[] = {
+    {"AutoFill", "--auto-fill", 0},       {"AutoSubmit", "--auto-submit", 1},
+    {"AskConfirm", "--ask-confirm", 2},   {"AutoShow", "--auto-show", 3},
+    {"AutoFillNew", "--auto-fill-new", 4}, {"AutoBind", "--auto-bind", 5},
+};
+
+int OptionsGet(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  const int32_t word = store->OptionsWord();
+  char hex[16];
+  snprintf(hex, sizeof hex, "0x%x", static_cast<unsigned>(word));
+  io.Out << "word: " << hex << "\n";
+  for (const TSwitch& s : Switches) {
+    io.Out << s.Name << ": " << (((word >> s.Bit) & 1) != 0 ? "on" : "off") << "\n";
+  }
+  io.Out << "OnSubmit: " << ((word >> 6) & 3) << "\n"
+         << "banner-mode: " << store->BannerMode() << "\n"
+         << "language: " << (store->Language().empty() ? "(none)" : Utf8(store->Language()))
+         << "\n";
+  return 0;
+}
+
+int32_t NumberOption(const TParsedArgs& args, const char* option, int32_t low, int32_t high) {
+  int32_t value = 0;
+  const String text = ArgText(args.Value(option));
+  const bool hex = text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X');
+  if (hex) {
+    try {
+      value = static_cast<int32_t>(std::stoul(Utf8(text.substr(2)), nullptr, 16));
+    } catch (const std::exception&) {
+      throw ToolError(std::string(option) + " must be a number");
+    }
+  } else if (!TryTextToInt(text, value)) {
+    throw ToolError(std::string(option) + " must be a number");
+  }
+  if (value < low || value > high) {
+    throw ToolError(std::string(option) + " must be from " + std::to_string(low) + " to " +
+                    std::to_string(high));
+  }
+  return value;
+}
+
+int OptionsSet(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  bool any = false;
+  store->Write(ChangeNone, [&] {
+    int32_t word = store->OptionsWord();
+    if (args.Has("--word")) word = NumberOption(args, "--word", INT32_MIN, INT32_MAX);
+    for (const TSwitch& s : Switches) {
+      if (!args.Has(s.Option)) continue;
+      const std::string value = args.Value(s.Option);
+      if (value != "on" && value != "off") throw ToolError(std::string(s.Option) + " must be on or off");
+      word = value == "on" ? word | (1 << s.Bit) : word & ~(1 << s.Bit);
+    }
+    if (args.Has("--on-submit")) {
+      word = (word & ~(3 << 6)) | (NumberOption(args, "--on-submit", 0, 2) << 6);
+    }
+    if (word != store->OptionsWord()) store->SetOptionsWord(word);
+    if (args.Has("--banner-mode")) store->SetBannerMode(NumberOption(args, "--banner-mode", 0, 1));
+    if (args.Has("--language")) store->SetLanguage(ArgText(args.Value("--language")));
+    any = !args.Values.empty() && !(args.Values.size() == 1 && args.Has("--db"));
+  });
+  if (!any) throw ToolError("nothing to set (see --help)");
+  return OptionsGet(args, io);
+}
+
+int Values(const TParsedArgs& args, ToolContext& io) {
+  auto store = OpenStore(args);
+  if (args.Has("--clear")) {
+    store->ClearCollectedValues();
+    io.Out << "Cleared the collected values\n";
+    return 0;
+  }
+  for (const TCollectedValue& value : store->CollectedValues()) io.Out << Utf8(value.Value) << "\n";
+  return 0;
+}
+
+}  // namespace
+
+void RegisterDataCommands(CommandTable& table) {
+  const std::string m = ProgramName;
+  table.push_back(Command("export", "", m + " export [FILE]",
+                          "Writes the whole store as JSON (to standard output without FILE).",
+                          "Everything goes: profiles with their password hashes and values,\n"
+                          "fields, the lexicon, cards, defaults, settings, notes, translations\n"
+                          "and collected values. import reads it back without loss. A FILE is\n"
+                          "replaced only once it is written whole.",
+                          Export, 0, 1));
+  table.push_back(Command("import", "", m + " import [--quiet] FILE",
+                          "Replaces the whole store with a JSON document made by export.",
+                          "FILE - reads standard input. The import is one transaction: a\n"
+                          "document with a problem, or an interrupted import, leaves the store\n"
+                          "as it was. Progress goes to standard error unless --quiet.",
+                          Import, 1, 1, {}, {"--quiet"}));
+  table.push_back(Command("lexicon", "export", m + " lexicon export [--stream] [FILE]",
+                          "Writes the lexicon as JSON, or with --stream as the version-10 "
+                          "stream the add-on reads.",
+                          "", LexiconExport, 0, 1, {}, {"--stream"}));
+  table.push_back(Command("lexicon", "import", m + " lexicon import FILE",
+                          "Replaces the lexicon from a JSON document or a version-10 stream.",
+                          "A goal's key is a field name; its words are the field's synonyms.",
+                          LexiconImport, 1, 1));
+  table.push_back(Command("note", "set", m + " note set URL TITLE TEXT",
+                          "Sets the note the add-on shows for a page key.",
+                          "An empty TITLE and TEXT remove the note.", NoteSet, 3, 3));
+  table.push_back(Command("note", "list", m + " note list", "Lists the page notes.", "",
+                          NoteList, 0, 0));
+  table.push_back(Command("translation", "set", m + " translation set LANGUAGE SOURCE TEXT",
+                          "Sets the translation of a command caption for a language.",
+                          "An empty TEXT removes it. The current language is set with\n"
+                          "options set --language.",
+                          TranslationSet, 3, 3));
+  table.push_back(Command("translation", "list", m + " translation list [LANGUAGE]",
+                          "Lists the translation tables.", "", TranslationList, 0, 1));
+  table.push_back(Command("options", "get", m + " options get",
+                          "Shows the default options the add-on starts with, the banner mode "
+                          "and the language.",
+                          "", OptionsGet, 0, 0));
+  table.push_back(Command(
+      "options", "set",
+      m + " options set [--word N] [--auto-fill on|off] [--auto-submit on|off] "
+          "[--ask-confirm on|off] [--auto-show on|off] [--auto-fill-new on|off] "
+          "[--auto-bind on|off] [--on-submit 0|1|2] [--banner-mode 0|1] [--language LANG]",
+      "Changes the default options, the banner mode or the language.",
+      "The options word holds AutoFill, AutoSubmit, AskConfirm, AutoShow, AutoFillNew and\n"
+      "AutoBind in bits 0 to 5 and OnSubmit (0 nothing, 1 ask, 2 save at once) in bits 6\n"
+      "and 7; the default is 0x59. --word sets it whole (decimal or 0x hex).",
+      OptionsSet, 0, 0,
+      {"--word", "--auto-fill", "--auto-submit", "--ask-confirm", "--auto-show",
+       "--auto-fill-new", "--auto-bind", "--on-submit", "--banner-mode", "--language"}));
+  table.push_back(Command("values", "", m + " values [--clear]",
+                          "Lists the values collected by the add-on's \"Add all values\".",
+                          "--clear forgets them.", Values, 0, 0, {}, {"--clear"}));
+}
+
+}  // namespace qm::manager::cli
