@@ -5,15 +5,28 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <sdbus-c++/sdbus-c++.h>
+
+#include "core/Common/QoraServerBus.h"
+#include "core/Common/QoraServerBusProxy.h"
+#include "core/Common/QuillmateLibEvents.h"
+#include "manager/cli/ManagerCli.h"
 #include "manager/store/JsonUtils.h"
 #include "manager/store/ManagerStore.h"
 #include "manager/store/StoreJson.h"
 #include "manager/store/StoreTesting.h"
+#include "platform/com/ErrorInfo.h"
+#include "platform/com/PendingEvents.h"
+#include "platform/com/RunningObjects.h"
+#include "platform/com/SessionBus.h"
 #include "platform/rtl/Utf.h"
+#include "testsupport/PrivateBus.h"
 
 extern char** environ;
 
@@ -121,6 +134,198 @@ TEST(ManagerDurability, AKilledImportLeavesTheStoreWholeWithAllOrNothing) {
   }
   EXPECT_EQ(after.FindProfile(u"Before").has_value(), count == 0);
   EXPECT_EQ(after.FindProfile(u"Imported").has_value(), count != 0);
+}
+
+using namespace std::chrono_literals;
+using platform::ComPtr;
+
+// A running `quillora-manager serve` on the private bus.
+class TService {
+public:
+  explicit TService(const std::string& db)
+      : child_(std::make_unique<TChild>(std::vector<std::string>{"serve", "--db", db, "--poll", "50"})) {
+    // The service says when it owns the name.
+    for (std::string line = child_->ReadLine(); !line.empty(); line = child_->ReadLine()) {
+      log_ += line + "\n";
+      if (line.find("serving org.quillora.Manager") != std::string::npos) return;
+    }
+    ADD_FAILURE() << "the service did not start: " << log_;
+  }
+  TChild& Child() { return *child_; }
+  // Everything it wrote to standard error from now on until it ended.
+  std::string RestOfLog() {
+    for (std::string line = child_->ReadLine(); !line.empty(); line = child_->ReadLine()) {
+      log_ += line + "\n";
+    }
+    return log_;
+  }
+
+private:
+  std::unique_ptr<TChild> child_;
+  std::string log_;
+};
+
+// Counts the events a sink connected on this thread receives.
+struct TListener {
+  explicit TListener(const ComPtr<IQoraServer>& server)
+      : Sink(platform::MakeCom<TQuillmateLibIQoraServerEvents>()) {
+    Sink->OnQuit = [this](auto&) { Events.push_back("quit"); };
+    Sink->OnLanguageChange = [this](auto&) { Events.push_back("language"); };
+    Sink->OnLogin = [this](auto&, platform::VARIANT_BOOL v) {
+      Events.push_back(v ? "login" : "logout");
+    };
+    Sink->OnLexiconChange = [this](auto&) { Events.push_back("lexicon"); };
+    Sink->OnDatabaseChange = [this](auto&) { Events.push_back("database"); };
+    Sink->Connect(ComPtr<platform::IUnknown>(server.As<platform::IUnknown>()));
+  }
+  ~TListener() { Sink->Disconnect(); }
+  // Pumps this thread's events until `what` came (or 10 s passed).
+  bool Await(const std::string& what) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (std::find(Events.begin(), Events.end(), what) != Events.end()) return true;
+      if (platform::WaitForPendingEvents(100ms)) platform::ProcessPendingEvents();
+    }
+    return false;
+  }
+
+  ComPtr<TQuillmateLibIQoraServerEvents> Sink;
+  std::vector<std::string> Events;
+};
+
+std::string Failure(HRESULT status) {
+  if (platform::Succeeded(status)) return "(succeeded)";
+  std::optional<platform::ErrorInfo> info = platform::TakeErrorInfo();
+  return info ? platform::U8(info->Description) : "(no error information)";
+}
+
+int RunCli(std::vector<std::string> args) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  tool::ToolContext io{in, out, err};
+  const int status = cli::RunManager(args, io);
+  EXPECT_EQ(status, 0) << err.str();
+  return status;
+}
+
+class ManagerOnTheBus : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { bus_ = new qm::testing::PrivateBus; }
+  static void TearDownTestSuite() {
+    delete bus_;
+    bus_ = nullptr;
+  }
+  static ComPtr<IQoraServer> Connect() {
+    ComPtr<IQoraServer> server(TQoraServerBusProxy::Connect(platform::OpenSessionBus(), 5s).Get());
+    EXPECT_TRUE(server) << "no manager on the bus";
+    return server;
+  }
+
+  TTempDir dir_;
+  std::string db_ = dir_.File("manager.db");
+  static qm::testing::PrivateBus* bus_;
+};
+
+qm::testing::PrivateBus* ManagerOnTheBus::bus_ = nullptr;
+
+TEST_F(ManagerOnTheBus, ServesTheOperationsAndAnnouncesCommandLineChanges) {
+  TService service(db_);
+  ComPtr<IQoraServer> server = Connect();
+  ASSERT_TRUE(server);
+  int32_t word = 0;
+  ASSERT_EQ(server->GetOptions(word), 0) << Failure(server->GetOptions(word));
+  EXPECT_EQ(word, 0x59);
+  TListener listener(server);
+  RunCli({"field", "set", "First name", "Ada", "--db", db_});
+  ASSERT_TRUE(listener.Await("database"));
+  String field, value, values;
+  int32_t kind = 0;
+  bool found = false, passwordNeeded = false;
+  ASSERT_EQ(server->ResolveField(u"", u"input", u"text", u"fname", field, kind, value, values,
+                                 found, passwordNeeded),
+            0);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(value, u"Ada");
+  RunCli({"synonym", "add", "Company", "Firma", "--db", db_});
+  ASSERT_TRUE(listener.Await("lexicon"));
+  RunCli({"options", "set", "--language", "de", "--db", db_});
+  ASSERT_TRUE(listener.Await("language"));
+}
+
+TEST_F(ManagerOnTheBus, BadCallsAreAnsweredWithErrorsWhileTheServiceStaysUp) {
+  TService service(db_);
+  auto connection = platform::OpenSessionBus();
+  const std::string owner = platform::BusNameOwner(*connection, bus::BusName, 5s);
+  auto raw = sdbus::createProxy(*connection, owner, bus::ObjectPath);
+  try {
+    raw->callMethod("GetOptions").onInterface(bus::InterfaceName).withArguments(7);
+    ADD_FAILURE() << "a call with a wrong signature was answered";
+  } catch (const sdbus::Error& e) {
+    EXPECT_EQ(e.getName(), "org.freedesktop.DBus.Error.InvalidArgs");
+  }
+  ComPtr<IQoraServer> server = Connect();
+  ASSERT_TRUE(server);
+  String lines;
+  for (int i = 0; i <= 10000; ++i) lines += u"line\r\n";
+  EXPECT_EQ(Failure(server->AddAllValues(lines)),
+            "values holds too many items: 10001 items, at most 10000");
+  bool shown = false;
+  EXPECT_EQ(Failure(server->ShowInManager(0, String(9000, u'u'), u"", shown)),
+            "url is too long: 9000 characters, at most 8192");
+  bool saved = false, passwordNeeded = false;
+  const std::string malformed = Failure(server->SaveFormSet(
+      u"k", u"n", u"", Variant::FromBytes({9, 0, 0, 0}), saved, passwordNeeded));
+  EXPECT_EQ(malformed.rfind("forms: Corrupt transit stream at byte 0", 0), 0u) << malformed;
+  int32_t word = 0;
+  EXPECT_EQ(server->GetOptions(word), 0);
+  EXPECT_EQ(word, 0x59);
+}
+
+TEST_F(ManagerOnTheBus, AKilledManagerFailsTheNextCallAndTheRestartedOneIsFound) {
+  InstallManagerBusLookup(5s);
+  ComPtr<platform::IUnknown> found;
+  EXPECT_EQ(platform::GetActiveObject(CLASS_QoraServer, found), platform::MK_E_UNAVAILABLE);
+  auto first = std::make_unique<TService>(db_);
+  ASSERT_EQ(platform::GetActiveObject(CLASS_QoraServer, found), 0);
+  ComPtr<IQoraServer> old = found.As<IQoraServer>();
+  ASSERT_TRUE(old);
+  ASSERT_EQ(old->SetOptions(0x1d1), 0);
+  first->Child().Kill(SIGKILL);
+  first->Child().Wait();
+  first.reset();
+  int32_t word = 0;
+  EXPECT_EQ(old->GetOptions(word), platform::RPC_E_DISCONNECTED);
+  platform::TakeErrorInfo();
+
+  TService second(db_);
+  ASSERT_EQ(platform::GetActiveObject(CLASS_QoraServer, found), 0);
+  ComPtr<IQoraServer> fresh = found.As<IQoraServer>();
+  ASSERT_TRUE(fresh);
+  ASSERT_EQ(fresh->GetOptions(word), 0);
+  EXPECT_EQ(word, 0x1d1);  // what the killed one committed is there
+  platform::RegisterActiveObjectProvider(CLASS_QoraServer, {});
+}
+
+TEST_F(ManagerOnTheBus, SigtermSendsOnQuitAndEndsTheService) {
+  TService service(db_);
+  ComPtr<IQoraServer> server = Connect();
+  ASSERT_TRUE(server);
+  TListener listener(server);
+  service.Child().Kill(SIGTERM);
+  EXPECT_TRUE(listener.Await("quit"));
+  const int status = service.Child().Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(service.RestOfLog().find("quitting on SIGTERM"), std::string::npos);
+}
+
+TEST_F(ManagerOnTheBus, ASecondServiceOnTheSameBusRefusesToStart) {
+  TService service(db_);
+  TChild second({"serve", "--db", dir_.File("other.db")});
+  const std::string line = second.ReadLine();
+  EXPECT_NE(line.find("Another manager already serves org.quillora.Manager"), std::string::npos)
+      << line;
+  const int status = second.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
 }  // namespace
