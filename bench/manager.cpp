@@ -5,11 +5,11 @@
 // page control: called in process, and through the session bus (a private
 // dbus-daemon, the adaptor and the proxy the add-on uses), side by side.
 #include <benchmark/benchmark.h>
+#include <sdbus-c++/IConnection.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <iostream>
-#include <sdbus-c++/IConnection.h>
 
 #include "core/Common/QMTransitUtils.h"
 #include "core/Common/QoraServerBusAdaptor.h"
@@ -30,7 +30,9 @@ constexpr int PageKeys = 1000;
 constexpr int SetsPerKey = 10;
 constexpr int KeysPerSite = 10;
 
-String Text(const std::string& text) { return platform::Utf8ToUtf16(text); }
+String Text(const std::string& text) {
+  return platform::Utf8ToUtf16(text);
+}
 String KeyOf(int key) {
   return Text("https://site" + std::to_string(key / KeysPerSite) + ".example/page" +
               std::to_string(key));
@@ -129,8 +131,8 @@ void BM_MatchPageForms_Indexed(benchmark::State& state) {
     entries += static_cast<size_t>(matches.ArrayCount());
     key = (key + 37) % PageKeys;
   }
-  state.counters["entries"] = benchmark::Counter(static_cast<double>(entries),
-                                                 benchmark::Counter::kAvgIterations);
+  state.counters["entries"] =
+      benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_MatchPageForms_Indexed)->Unit(benchmark::kMicrosecond);
 
@@ -164,8 +166,8 @@ void BM_MatchPageForms_FullScanBaseline(benchmark::State& state) {
     benchmark::DoNotOptimize(found);
     key = (key + 37) % PageKeys;
   }
-  state.counters["entries"] = benchmark::Counter(static_cast<double>(entries),
-                                                 benchmark::Counter::kAvgIterations);
+  state.counters["entries"] =
+      benchmark::Counter(static_cast<double>(entries), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_MatchPageForms_FullScanBaseline)->Unit(benchmark::kMicrosecond);
 
@@ -187,7 +189,9 @@ void Resolve(benchmark::State& state, IQoraServer& server) {
   }
 }
 
-void BM_ResolveField_InProcess(benchmark::State& state) { Resolve(state, *World().Manager); }
+void BM_ResolveField_InProcess(benchmark::State& state) {
+  Resolve(state, *World().Manager);
+}
 BENCHMARK(BM_ResolveField_InProcess)->Unit(benchmark::kMicrosecond);
 
 // The manager served on a private bus, reached through the add-on's proxy.
@@ -200,8 +204,8 @@ struct TBusWorld {
 
   TBusWorld() {
     Connection = platform::OpenSessionBus();
-    Adaptor = std::make_unique<TQoraServerBusAdaptor>(
-        *Connection, ComPtr<IQoraServer>(World().Manager.Get()));
+    Adaptor = std::make_unique<TQoraServerBusAdaptor>(*Connection,
+                                                      ComPtr<IQoraServer>(World().Manager.Get()));
     Loop = std::make_unique<platform::BusEventLoop>(*Connection);
     Loop->Start();
     Proxy = ComPtr<IQoraServer>(TQoraServerBusProxy::Connect(platform::OpenSessionBus()).Get());

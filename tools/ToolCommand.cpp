@@ -12,8 +12,8 @@ namespace qm::tool {
 namespace {
 
 void PrintOverview(const TCommandProgram& program, std::ostream& out) {
-  out << "usage: " << program.Name << " " << program.Synopsis << "\n" << program.Description
-      << "\n\n";
+  out << "usage: " << program.Name << " " << program.Synopsis << "\n"
+      << program.Description << "\n\n";
   for (const ToolCommand& c : program.Table) {
     out << "  " << c.Usage << "\n      " << c.Summary << "\n";
   }
@@ -24,12 +24,14 @@ void PrintHelp(const ToolCommand& c, std::ostream& out) {
   if (!c.Details.empty()) out << "\n" << c.Details << "\n";
 }
 
-bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+bool IsHelp(const std::string& a) {
+  return a == "--help" || a == "-h";
+}
 
 // Runs one command with the arguments after its name; "--help" asks for
 // help unless it comes after "--".
-int RunCommand(const TCommandProgram& program, const ToolCommand& c,
-               std::vector<std::string> rest, ToolContext& io) {
+int RunCommand(const TCommandProgram& program, const ToolCommand& c, std::vector<std::string> rest,
+               ToolContext& io) {
   for (const std::string& a : rest) {
     if (a == "--") break;
     if (IsHelp(a)) {

@@ -22,20 +22,23 @@ int CardsList(const TParsedArgs& args, ToolContext& io) {
   auto store = OpenStore(args);
   const int32_t kind = KindOption(args);
   std::map<int64_t, String> profiles;
-  for (const TProfile& profile : store->Profiles()) profiles[profile.Id] = profile.Name;
+  for (const TProfile& profile : store->Profiles())
+    profiles[profile.Id] = profile.Name;
   std::multimap<std::pair<String, String>, std::string> defaults;
   for (const TCardDefault& choice : store->Defaults()) {
     defaults.emplace(std::make_pair(choice.OwnerKey, choice.CardName),
                      choice.ProfileId == 0 ? "all profiles" : Utf8(profiles[choice.ProfileId]));
   }
-  const std::vector<TCardRecord> cards =
-      args.Operands.empty() ? store->AllCards(kind) : store->CardsOf(ArgText(args.Operands[0]), kind);
+  const std::vector<TCardRecord> cards = args.Operands.empty()
+                                             ? store->AllCards(kind)
+                                             : store->CardsOf(ArgText(args.Operands[0]), kind);
   for (const TCardRecord& card : cards) {
-    io.Out << KindNames[card.Kind] << "\t" << Utf8(card.OwnerKey) << "\t" << Utf8(card.Name)
-           << "\t" << Utf8(card.Title) << "\t" << card.Data.size() << " bytes";
+    io.Out << KindNames[card.Kind] << "\t" << Utf8(card.OwnerKey) << "\t" << Utf8(card.Name) << "\t"
+           << Utf8(card.Title) << "\t" << card.Data.size() << " bytes";
     if (card.ProtectedBy != 0) io.Out << "\tprotected by " << Utf8(profiles[card.ProtectedBy]);
     const auto range = defaults.equal_range({card.OwnerKey, card.Name});
-    for (auto it = range.first; it != range.second; ++it) io.Out << "\tdefault for " << it->second;
+    for (auto it = range.first; it != range.second; ++it)
+      io.Out << "\tdefault for " << it->second;
     io.Out << "\n";
   }
   if (cards.empty()) io.Err << "no cards\n";

@@ -49,8 +49,7 @@ void WriteFileAtomically(const std::string& path, const std::string& content) {
   }
 }
 
-void Deliver(const TParsedArgs& args, size_t operand, const std::string& content,
-             ToolContext& io) {
+void Deliver(const TParsedArgs& args, size_t operand, const std::string& content, ToolContext& io) {
   if (args.Operands.size() > operand && args.Operands[operand] != "-") {
     WriteFileAtomically(args.Operands[operand], content);
   } else {
@@ -66,7 +65,8 @@ int Export(const TParsedArgs& args, ToolContext& io) {
 
 int Import(const TParsedArgs& args, ToolContext& io) {
   const std::string text = tool::ReadInput(args.Operands[0], io);
-  const Json document = ParseJson(text, args.Operands[0] == "-" ? "standard input" : args.Operands[0]);
+  const Json document =
+      ParseJson(text, args.Operands[0] == "-" ? "standard input" : args.Operands[0]);
   auto store = OpenStore(args);
   const bool quiet = args.Has("--quiet");
   ImportStore(*store, document, [&](size_t done, size_t total) {
@@ -121,7 +121,8 @@ int NoteSet(const TParsedArgs& args, ToolContext& io) {
   const TPageNote note{ArgText(args.Operands[0]), ArgText(args.Operands[1]),
                        ArgText(args.Operands[2])};
   store->SetPageNote(note);
-  io.Out << (note.Title.empty() && note.Text.empty() ? "Removed the note of '" : "Set the note of '")
+  io.Out << (note.Title.empty() && note.Text.empty() ? "Removed the note of '"
+                                                     : "Set the note of '")
          << args.Operands[0] << "'\n";
   return 0;
 }
@@ -161,8 +162,8 @@ struct TSwitch {
   int Bit;
 };
 constexpr TSwitch Switches[] = {
-    {"AutoFill", "--auto-fill", 0},       {"AutoSubmit", "--auto-submit", 1},
-    {"AskConfirm", "--ask-confirm", 2},   {"AutoShow", "--auto-show", 3},
+    {"AutoFill", "--auto-fill", 0},        {"AutoSubmit", "--auto-submit", 1},
+    {"AskConfirm", "--ask-confirm", 2},    {"AutoShow", "--auto-show", 3},
     {"AutoFillNew", "--auto-fill-new", 4}, {"AutoBind", "--auto-bind", 5},
 };
 
@@ -211,7 +212,8 @@ int OptionsSet(const TParsedArgs& args, ToolContext& io) {
     for (const TSwitch& s : Switches) {
       if (!args.Has(s.Option)) continue;
       const std::string value = args.Value(s.Option);
-      if (value != "on" && value != "off") throw ToolError(std::string(s.Option) + " must be on or off");
+      if (value != "on" && value != "off")
+        throw ToolError(std::string(s.Option) + " must be on or off");
       word = value == "on" ? word | (1 << s.Bit) : word & ~(1 << s.Bit);
     }
     if (args.Has("--on-submit")) {
@@ -233,7 +235,8 @@ int Values(const TParsedArgs& args, ToolContext& io) {
     io.Out << "Cleared the collected values\n";
     return 0;
   }
-  for (const TCollectedValue& value : store->CollectedValues()) io.Out << Utf8(value.Value) << "\n";
+  for (const TCollectedValue& value : store->CollectedValues())
+    io.Out << Utf8(value.Value) << "\n";
   return 0;
 }
 
@@ -265,8 +268,8 @@ void RegisterDataCommands(CommandTable& table) {
   table.push_back(Command("note", "set", m + " note set URL TITLE TEXT",
                           "Sets the note the add-on shows for a page key.",
                           "An empty TITLE and TEXT remove the note.", NoteSet, 3, 3));
-  table.push_back(Command("note", "list", m + " note list", "Lists the page notes.", "",
-                          NoteList, 0, 0));
+  table.push_back(
+      Command("note", "list", m + " note list", "Lists the page notes.", "", NoteList, 0, 0));
   table.push_back(Command("translation", "set", m + " translation set LANGUAGE SOURCE TEXT",
                           "Sets the translation of a command caption for a language.",
                           "An empty TEXT removes it. The current language is set with\n"
@@ -278,18 +281,18 @@ void RegisterDataCommands(CommandTable& table) {
                           "Shows the default options the add-on starts with, the banner mode "
                           "and the language.",
                           "", OptionsGet, 0, 0));
-  table.push_back(Command(
-      "options", "set",
-      m + " options set [--word N] [--auto-fill on|off] [--auto-submit on|off] "
-          "[--ask-confirm on|off] [--auto-show on|off] [--auto-fill-new on|off] "
-          "[--auto-bind on|off] [--on-submit 0|1|2] [--banner-mode 0|1] [--language LANG]",
-      "Changes the default options, the banner mode or the language.",
-      "The options word holds AutoFill, AutoSubmit, AskConfirm, AutoShow, AutoFillNew and\n"
-      "AutoBind in bits 0 to 5 and OnSubmit (0 nothing, 1 ask, 2 save at once) in bits 6\n"
-      "and 7; the default is 0x59. --word sets it whole (decimal or 0x hex).",
-      OptionsSet, 0, 0,
-      {"--word", "--auto-fill", "--auto-submit", "--ask-confirm", "--auto-show",
-       "--auto-fill-new", "--auto-bind", "--on-submit", "--banner-mode", "--language"}));
+  table.push_back(
+      Command("options", "set",
+              m + " options set [--word N] [--auto-fill on|off] [--auto-submit on|off] "
+                  "[--ask-confirm on|off] [--auto-show on|off] [--auto-fill-new on|off] "
+                  "[--auto-bind on|off] [--on-submit 0|1|2] [--banner-mode 0|1] [--language LANG]",
+              "Changes the default options, the banner mode or the language.",
+              "The options word holds AutoFill, AutoSubmit, AskConfirm, AutoShow, AutoFillNew and\n"
+              "AutoBind in bits 0 to 5 and OnSubmit (0 nothing, 1 ask, 2 save at once) in bits 6\n"
+              "and 7; the default is 0x59. --word sets it whole (decimal or 0x hex).",
+              OptionsSet, 0, 0,
+              {"--word", "--auto-fill", "--auto-submit", "--ask-confirm", "--auto-show",
+               "--auto-fill-new", "--auto-bind", "--on-submit", "--banner-mode", "--language"}));
   table.push_back(Command("values", "", m + " values [--clear]",
                           "Lists the values collected by the add-on's \"Add all values\".",
                           "--clear forgets them.", Values, 0, 0, {}, {"--clear"}));

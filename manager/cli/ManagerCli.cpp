@@ -31,9 +31,8 @@ int RunManager(const std::vector<std::string>& args, ToolContext& io) {
 
 namespace {
 
-TParsedArgs ParseWith(const std::vector<std::string>& args, size_t minOperands,
-                      size_t maxOperands, const std::set<std::string>& withValue,
-                      const std::set<std::string>& flags) {
+TParsedArgs ParseWith(const std::vector<std::string>& args, size_t minOperands, size_t maxOperands,
+                      const std::set<std::string>& withValue, const std::set<std::string>& flags) {
   TParsedArgs parsed;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -76,7 +75,9 @@ std::unique_ptr<TManagerStore> OpenStore(const TParsedArgs& args) {
   return std::make_unique<TManagerStore>(path, &DefaultContent());
 }
 
-std::string Utf8(const String& text) { return platform::Utf16ToUtf8(text); }
+std::string Utf8(const String& text) {
+  return platform::Utf16ToUtf8(text);
+}
 
 TProfile ChosenProfile(TManagerStore& store, const TParsedArgs& args) {
   return store.ProfileNamed(ArgText(args.Value("--profile")));
@@ -106,7 +107,8 @@ tool::ToolCommand Command(std::string group, std::string verb, std::string usage
                           std::initializer_list<const char*> flags) {
   const std::set<std::string> values(valueOptions.begin(), valueOptions.end());
   const std::set<std::string> flagSet(flags.begin(), flags.end());
-  const std::string name = std::string(ProgramName) + " " + group + (verb.empty() ? "" : " " + verb);
+  const std::string name =
+      std::string(ProgramName) + " " + group + (verb.empty() ? "" : " " + verb);
   auto run = [=](const std::vector<std::string>& args, ToolContext& io) -> int {
     const TParsedArgs parsed = ParseWith(args, minOperands, maxOperands, values, flagSet);
     try {
@@ -122,8 +124,8 @@ tool::ToolCommand Command(std::string group, std::string verb, std::string usage
       return 1;
     }
   };
-  return {std::move(group), std::move(verb), std::move(usage), std::move(summary),
-          std::move(details), run};
+  return {std::move(group),   std::move(verb),    std::move(usage),
+          std::move(summary), std::move(details), run};
 }
 
 }  // namespace qm::manager::cli

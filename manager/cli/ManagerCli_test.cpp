@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "manager/recognition/DefaultContent.h"
 #include "manager/store/PasswordHash.h"
 #include "manager/store/StoreTesting.h"
 #include "platform/rtl/Utf.h"
@@ -196,7 +197,7 @@ TEST_F(ManagerCliTest, CardsAreListedAndDeleted) {
 
 // Everything the store holds, odd texts and bytes included.
 void FillStore(const std::string& path) {
-  TManagerStore store(path, nullptr);
+  TManagerStore store(path, &DefaultContent());
   const TProfile work = store.AddProfile(u"Work");
   store.SetPasswordHash(work.Id, HashPassword(u"pw"));
   store.SetFieldValue(work.Id, store.FieldCaptioned(u"First name").Id, String(u"A\xD800") + u"da");

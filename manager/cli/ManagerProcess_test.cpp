@@ -1,5 +1,7 @@
 // The quillora-manager program run as people run it, in a child process.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sdbus-c++/sdbus-c++.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,8 +12,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <sdbus-c++/sdbus-c++.h>
 
 #include "core/Common/QoraServerBus.h"
 #include "core/Common/QoraServerBusProxy.h"
@@ -49,7 +49,8 @@ public:
     std::string program = QM_MANAGER_PROGRAM;
     argv.push_back(program.data());
     std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
+    for (std::string& arg : copies)
+      argv.push_back(arg.data());
     argv.push_back(nullptr);
     const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -90,17 +91,19 @@ private:
 // A document with many cards, written as export writes it.
 std::string LargeImport(const std::string& path, size_t cards) {
   TManagerStore store(path, nullptr);
-  store.AddProfile(u"Imported");
-  for (size_t i = 0; i < cards; ++i) {
-    TCardRecord card;
-    card.Kind = StoredNavigation;
-    card.OwnerKey = u"https://site" + std::u16string(1, u'a' + i % 26) + u".example/" +
-                    std::u16string(i % 7 + 1, u'p');
-    card.Name = u"card " + std::u16string(1, u'A' + i % 26) + u" " +
-                std::u16string(platform::Utf8ToUtf16(std::to_string(i)));
-    card.Data.assign(300, static_cast<uint8_t>(i));
-    store.SaveCard(card, {});
-  }
+  store.Write(ChangeData, [&] {
+    store.AddProfile(u"Imported");
+    for (size_t i = 0; i < cards; ++i) {
+      TCardRecord card;
+      card.Kind = StoredNavigation;
+      card.OwnerKey = u"https://site" + std::u16string(1, u'a' + i % 26) + u".example/" +
+                      std::u16string(i % 7 + 1, u'p');
+      card.Name = u"card " + std::u16string(1, u'A' + i % 26) + u" " +
+                  std::u16string(platform::Utf8ToUtf16(std::to_string(i)));
+      card.Data.assign(300, static_cast<uint8_t>(i));
+      store.SaveCard(card, {});
+    }
+  });
   return DumpJson(ExportStore(store), -1);
 }
 
@@ -143,7 +146,8 @@ using platform::ComPtr;
 class TService {
 public:
   explicit TService(const std::string& db)
-      : child_(std::make_unique<TChild>(std::vector<std::string>{"serve", "--db", db, "--poll", "50"})) {
+      : child_(std::make_unique<TChild>(
+            std::vector<std::string>{"serve", "--db", db, "--poll", "50"})) {
     // The service says when it owns the name.
     for (std::string line = child_->ReadLine(); !line.empty(); line = child_->ReadLine()) {
       log_ += line + "\n";
@@ -266,7 +270,8 @@ TEST_F(ManagerOnTheBus, BadCallsAreAnsweredWithErrorsWhileTheServiceStaysUp) {
   ComPtr<IQoraServer> server = Connect();
   ASSERT_TRUE(server);
   String lines;
-  for (int i = 0; i <= 10000; ++i) lines += u"line\r\n";
+  for (int i = 0; i <= 10000; ++i)
+    lines += u"line\r\n";
   EXPECT_EQ(Failure(server->AddAllValues(lines)),
             "values holds too many items: 10001 items, at most 10000");
   bool shown = false;

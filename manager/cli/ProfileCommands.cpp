@@ -54,8 +54,8 @@ int ProfileActivate(const TParsedArgs& args, ToolContext& io) {
 
 int ProfileShow(const TParsedArgs& args, ToolContext& io) {
   auto store = OpenStore(args);
-  const TProfile profile =
-      args.Operands.empty() ? store->ActiveProfile() : store->ProfileNamed(ArgText(args.Operands[0]));
+  const TProfile profile = args.Operands.empty() ? store->ActiveProfile()
+                                                 : store->ProfileNamed(ArgText(args.Operands[0]));
   const bool open = Unlock(profile, args, io);
   io.Out << "Profile '" << Utf8(profile.Name) << "'" << (profile.Active ? " (active)" : "")
          << (profile.Protected() ? " (protected)" : "") << "\n";
@@ -116,7 +116,8 @@ int FieldAdd(const TParsedArgs& args, ToolContext& io) {
   if (!InputKindFromName(input, field.InputKind)) {
     throw ToolError("--input must be text, password, email or tel");
   }
-  if (args.Has("--value-kind") && !TryTextToInt(ArgText(args.Value("--value-kind")), field.ValueKind)) {
+  if (args.Has("--value-kind") &&
+      !TryTextToInt(ArgText(args.Value("--value-kind")), field.ValueKind)) {
     throw ToolError("--value-kind must be a number");
   }
   store->AddField(field);
@@ -137,7 +138,8 @@ int SynonymList(const TParsedArgs& args, ToolContext& io) {
   const TFieldDef field = store->FieldCaptioned(ArgText(args.Operands[0]));
   for (const TWordList& goal : store->Lexicon().Goals) {
     if (!SameTextIgnoreCase(goal.Key, field.FieldName)) continue;
-    for (const String& word : goal.Words) io.Out << Utf8(word) << "\n";
+    for (const String& word : goal.Words)
+      io.Out << Utf8(word) << "\n";
   }
   return 0;
 }
@@ -172,7 +174,8 @@ int Resolve(const TParsedArgs& args, ToolContext& io) {
   if (!found) {
     io.Out << "Nothing matched: no field has a synonym in '" << Utf8(lexicon.Normalize(name))
            << "'";
-    if (AsciiLowerCase(type) == u"password") io.Out << " (a password input takes password fields only)";
+    if (AsciiLowerCase(type) == u"password")
+      io.Out << " (a password input takes password fields only)";
     io.Out << "\n";
     return 0;
   }
@@ -257,20 +260,20 @@ void RegisterProfileCommands(CommandTable& table) {
                           "kind. NAME defaults to the caption, GROUP to Other, N to -1.",
                           FieldAdd, 1, 1, {"--name", "--group", "--input", "--value-kind"}));
   table.push_back(Command("field", "remove", m + " field remove CAPTION",
-                          "Removes a field and its values from every profile.", "", FieldRemove,
-                          1, 1));
+                          "Removes a field and its values from every profile.", "", FieldRemove, 1,
+                          1));
   table.push_back(Command("synonym", "list", m + " synonym list CAPTION",
                           "Lists the synonyms a field is recognised by.", "", SynonymList, 1, 1));
   table.push_back(Command("synonym", "add", m + " synonym add CAPTION SYNONYM",
                           "Adds a synonym that recognises a field.", "", SynonymAdd, 2, 2));
-  table.push_back(Command(
-      "resolve", "", m + " resolve [--profile NAME] [--password-stdin] TAG TYPE NAME",
-      "Tells which profile field a page control is recognised as, and why.",
-      "TAG is input, select or textarea, TYPE the input's type (\"\" for none), NAME\n"
-      "the control's name. Prints the field's caption, field name, group and value\n"
-      "(also while the value is empty), or that nothing matched.\n" +
-          std::string(PasswordHelp),
-      Resolve, 3, 3, {"--profile"}, {"--password-stdin"}));
+  table.push_back(
+      Command("resolve", "", m + " resolve [--profile NAME] [--password-stdin] TAG TYPE NAME",
+              "Tells which profile field a page control is recognised as, and why.",
+              "TAG is input, select or textarea, TYPE the input's type (\"\" for none), NAME\n"
+              "the control's name. Prints the field's caption, field name, group and value\n"
+              "(also while the value is empty), or that nothing matched.\n" +
+                  std::string(PasswordHelp),
+              Resolve, 3, 3, {"--profile"}, {"--password-stdin"}));
   table.push_back(Command("password", "set", m + " password set [--profile NAME]",
                           "Protects a profile with a password (or changes it).",
                           "Reads from standard input: the current password when the profile has\n"

@@ -24,15 +24,15 @@ int Serve(const TParsedArgs& args, ToolContext& io) {
 }  // namespace
 
 void RegisterServeCommand(CommandTable& table) {
-  table.push_back(Command(
-      "serve", "", std::string(ProgramName) + " serve [--db PATH] [--poll MS]",
-      "Runs the manager on the session bus until SIGTERM or SIGINT.",
-      "Owns the bus name org.quillora.Manager (object /org/quillora/Manager, interface\n"
-      "org.quillora.Manager1) and answers the add-on's calls. Changes made with the other\n"
-      "commands while it runs are noticed within MS milliseconds (default 500) and\n"
-      "announced to the add-on. Logs to standard error; exits 1 when another manager\n"
-      "already runs or the bus goes away.",
-      Serve, 0, 0, {"--poll"}));
+  table.push_back(
+      Command("serve", "", std::string(ProgramName) + " serve [--db PATH] [--poll MS]",
+              "Runs the manager on the session bus until SIGTERM or SIGINT.",
+              "Owns the bus name org.quillora.Manager (object /org/quillora/Manager, interface\n"
+              "org.quillora.Manager1) and answers the add-on's calls. Changes made with the other\n"
+              "commands while it runs are noticed within MS milliseconds (default 500) and\n"
+              "announced to the add-on. Logs to standard error; exits 1 when another manager\n"
+              "already runs or the bus goes away.",
+              Serve, 0, 0, {"--poll"}));
 }
 
 }  // namespace qm::manager::cli

@@ -23,7 +23,9 @@ std::vector<std::u16string_view> SplitWords(const String& normalized) {
   return words;
 }
 
-size_t WordCount(const String& normalized) { return SplitWords(normalized).size(); }
+size_t WordCount(const String& normalized) {
+  return SplitWords(normalized).size();
+}
 
 }  // namespace
 
@@ -39,7 +41,8 @@ TFieldRecognizer::TFieldRecognizer(const TLexicon& lexicon, std::vector<TFieldDe
     for (size_t i = 0; i < fields_.size(); ++i) {
       if (!SameTextIgnoreCase(goal.Key(), fields_[i].FieldName)) continue;
       const TWideStringList& words = goal.NormalizedWords();
-      for (int w = 0; w < words.Count(); ++w) AddSynonym(words[w], i);
+      for (int w = 0; w < words.Count(); ++w)
+        AddSynonym(words[w], i);
       break;
     }
   }

@@ -20,7 +20,8 @@ using qm::testing::ExpectThrowsExactly;
 
 std::vector<TFieldDef> FieldsOf(const TStoreSeed& seed) {
   std::vector<TFieldDef> fields;
-  for (const TSeedField& field : seed.Fields) fields.push_back(field.Field);
+  for (const TSeedField& field : seed.Fields)
+    fields.push_back(field.Field);
   return fields;
 }
 
@@ -51,9 +52,10 @@ TEST(DefaultContentData, HoldsAboutFortyFieldsInTheSixGroups) {
   const TStoreSeed& seed = DefaultContent();
   EXPECT_GE(seed.Fields.size(), 38u);
   std::set<std::string> groups;
-  for (const TSeedField& field : seed.Fields) groups.insert(U8(field.Field.Group));
-  EXPECT_EQ(groups, (std::set<std::string>{"Personal", "Contact", "Address", "Login",
-                                           "Credit card", "Business"}));
+  for (const TSeedField& field : seed.Fields)
+    groups.insert(U8(field.Field.Group));
+  EXPECT_EQ(groups, (std::set<std::string>{"Personal", "Contact", "Address", "Login", "Credit card",
+                                           "Business"}));
   EXPECT_EQ(seed.Lexicon.Separators.size(), 33u);
   EXPECT_EQ(seed.Lexicon.StopWords, (std::vector<String>{u"or", u"and"}));
   EXPECT_EQ(seed.Profiles, std::vector<String>{u"Default"});
@@ -88,14 +90,18 @@ TEST(DefaultContentData, EverySynonymMeansOneFieldOnce) {
 
 TEST(DefaultContentData, NamesWhereADocumentIsWrong) {
   ExpectThrowsExactly<EStoreError>(
-      [] { ParseDefaultContent(R"({"separators": " ", "stopWords": [], "substitutions": [],
+      [] {
+        ParseDefaultContent(R"({"separators": " ", "stopWords": [], "substitutions": [],
                                    "profiles": [], "fields": [{"group": "G", "caption": "C",
-                                   "synonyms": ["a", 3]}]})"); },
+                                   "synonyms": ["a", 3]}]})");
+      },
       u"fields[0].name: is missing");
   ExpectThrowsExactly<EStoreError>(
-      [] { ParseDefaultContent(R"({"separators": " ", "stopWords": [], "substitutions": [],
+      [] {
+        ParseDefaultContent(R"({"separators": " ", "stopWords": [], "substitutions": [],
                                    "profiles": [], "fields": [{"group": "G", "caption": "C",
-                                   "name": "N", "input": "phone", "synonyms": []}]})"); },
+                                   "name": "N", "input": "phone", "synonyms": []}]})");
+      },
       u"fields[0].input: unknown input kind 'phone'");
   const EStoreError e = ExpectThrowsExactly<EStoreError>(
       [] { ParseDefaultContent("{\"fields\": ["); },
@@ -139,7 +145,8 @@ TEST_F(DefaultRecognition, KeepsPasswordsAndOtherFieldsApart) {
 
 TEST_F(DefaultRecognition, LetsEmailAndTelephoneInputsPreferTheirFields) {
   EXPECT_EQ(Caption(u"input", u"email", u"contact"), "E-mail");
-  EXPECT_EQ(Caption(u"input", u"email", u"login_id"), "E-mail");  // "login" alone would be user name
+  EXPECT_EQ(Caption(u"input", u"email", u"login_id"),
+            "E-mail");  // "login" alone would be user name
   EXPECT_EQ(Caption(u"input", u"tel", u"x1"), "Phone");
   EXPECT_EQ(Caption(u"input", u"tel", u"work_phone"), "Work phone");
   // A numeric keypad for a card number is still the card number.

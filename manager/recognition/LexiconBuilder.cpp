@@ -10,7 +10,8 @@ namespace {
 template <class Item>
 void FillItem(Item& item, const TWordList& list) {
   item.SetKey(list.Key);
-  for (const String& word : list.Words) item.LoadWord(word);
+  for (const String& word : list.Words)
+    item.LoadWord(word);
   item.Renormalize();
 }
 
@@ -31,8 +32,10 @@ void BuildLexicon(const TLexiconData& data, TLexicon& lexicon) {
   for (const String& word : data.StopWords) {
     if (!lexicon.StopWords().Contains(word)) lexicon.LoadStopWord(word);
   }
-  for (const TWordList& list : data.Substitutions) FillItem(lexicon.AddSubstitutionItem(), list);
-  for (const TWordList& list : data.Goals) FillItem(lexicon.AddGoal(), list);
+  for (const TWordList& list : data.Substitutions)
+    FillItem(lexicon.AddSubstitutionItem(), list);
+  for (const TWordList& list : data.Goals)
+    FillItem(lexicon.AddGoal(), list);
 }
 
 TLexiconData LexiconDataOf(const TLexicon& lexicon) {
@@ -42,7 +45,8 @@ TLexiconData LexiconDataOf(const TLexicon& lexicon) {
   for (int i = 0; i < lexicon.Substitutions().Count(); ++i) {
     data.Substitutions.push_back(ListOf(lexicon.Substitutions()[i]));
   }
-  for (int i = 0; i < lexicon.Goals().Count(); ++i) data.Goals.push_back(ListOf(lexicon.Goals()[i]));
+  for (int i = 0; i < lexicon.Goals().Count(); ++i)
+    data.Goals.push_back(ListOf(lexicon.Goals()[i]));
   return data;
 }
 

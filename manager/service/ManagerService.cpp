@@ -1,6 +1,7 @@
 #include "manager/service/ManagerService.h"
 
 #include <poll.h>
+#include <sdbus-c++/IConnection.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
@@ -8,8 +9,6 @@
 
 #include <memory>
 #include <mutex>
-
-#include <sdbus-c++/IConnection.h>
 
 #include "core/Common/QoraServerBusAdaptor.h"
 #include "core/Common/VxSystem.h"
@@ -88,12 +87,15 @@ int Serve(TQoraManager& manager, platform::BusEventLoop& loop, int signalFd,
     }
     pollfd fds[2] = {{signalFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     const int timeout =
-        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count()) + 1;
+        static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count()) +
+        1;
     if (poll(fds, 2, timeout) < 0 && errno != EINTR) RaiseOSError("Cannot wait for events");
     if (fds[1].revents != 0) Drain(wakeFd);
     if (fds[0].revents != 0) {
       signalfd_siginfo info{};
-      if (read(signalFd, &info, sizeof info) == sizeof info) return static_cast<int>(info.ssi_signo);
+      if (read(signalFd, &info, sizeof info) == sizeof info)
+        return static_cast<int>(info.ssi_signo);
     }
   }
 }

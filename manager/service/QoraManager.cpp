@@ -35,8 +35,7 @@ TQoraManager::TQoraManager(std::unique_ptr<TManagerStore> store, TLog log)
 
 TQoraManager::~TQoraManager() = default;
 
-template <class F>
-HRESULT TQoraManager::Serve(F&& body) {
+HRESULT TQoraManager::Serve(const std::function<void()>& body) {
   std::vector<TEvent> raised;
   const HRESULT status = SafeCallEdge([&] {
     std::lock_guard lock(mutex_);
@@ -50,7 +49,8 @@ HRESULT TQoraManager::Serve(F&& body) {
     CatchUp();
     body();
   });
-  for (TEvent& event : raised) events_.Post(event.Id, std::move(event.Params));
+  for (TEvent& event : raised)
+    events_.Post(event.Id, std::move(event.Params));
   return status;
 }
 
@@ -98,7 +98,9 @@ bool TQoraManager::CheckForChanges() {
   return changed;
 }
 
-void TQoraManager::AnnounceQuit() { events_.Post(DISPID_OnQuit, {}); }
+void TQoraManager::AnnounceQuit() {
+  events_.Post(DISPID_OnQuit, {});
+}
 
 std::vector<TShowRequest> TQoraManager::ShowRequests() const {
   std::lock_guard lock(mutex_);
@@ -313,7 +315,8 @@ HRESULT TQoraManager::AddFieldValue(int32_t, const String& profileField, const S
     for (const String& entry : ParseCommaText(value)) {
       if (entry.empty()) continue;
       bool known = false;
-      for (int i = 0; i < candidates.Count(); ++i) known = known || candidates[i] == entry;
+      for (int i = 0; i < candidates.Count(); ++i)
+        known = known || candidates[i] == entry;
       if (known) continue;
       candidates.Add(entry);
       added = true;
@@ -355,7 +358,8 @@ HRESULT TQoraManager::TranslateStrings(const Variant& strings, Variant& translat
     reader.Count(count, 4);
     if (reader.Ok()) CheckCount(static_cast<size_t>(count), MaxListItems, "strings");
     std::vector<String> texts(reader.Ok() ? static_cast<size_t>(count) : 0);
-    for (String& text : texts) reader.WideString(text);
+    for (String& text : texts)
+      reader.WideString(text);
     if (!reader.Ok()) {
       throw Exception(u"strings: corrupt string list at byte " + IntToText(reader.FailOffset()) +
                       u": " + reader.FailReason());
@@ -364,7 +368,8 @@ HRESULT TQoraManager::TranslateStrings(const Variant& strings, Variant& translat
     const String language = store_->Language();
     if (!store_->HasTranslations(language)) return;
     std::map<String, String> table;
-    for (const TTranslation& t : store_->Translations(language)) table[t.Source] = t.Translated;
+    for (const TTranslation& t : store_->Translations(language))
+      table[t.Source] = t.Translated;
     TMemoryStream out;
     TStreamWriter writer(out);
     writer.Count(count);

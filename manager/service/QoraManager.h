@@ -133,8 +133,7 @@ private:
 
   // Runs an operation's body under the lock after catching up with the
   // store; posts the events it raised once the lock is released.
-  template <class F>
-  HRESULT Serve(F&& body);
+  HRESULT Serve(const std::function<void()>& body);
   void CatchUp();
   void NoteChanges(unsigned changes);
   void Raise(platform::DISPID id, platform::DispParams params = {});

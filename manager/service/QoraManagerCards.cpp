@@ -68,7 +68,8 @@ String TQoraManager::ProposedName(const String& pageKey) {
                        [&](const String& n) { return SameTextIgnoreCase(n, name); });
   };
   String name = base;
-  for (int64_t i = 2; used(name); ++i) name = base + u" (" + IntToText(i) + u")";
+  for (int64_t i = 2; used(name); ++i)
+    name = base + u" (" + IntToText(i) + u")";
   return name;
 }
 
@@ -107,8 +108,7 @@ HRESULT TQoraManager::GetDefaultCardNames(const String& pageKey, String& existin
   });
 }
 
-HRESULT TQoraManager::DeleteCard(const String& ownerKey, const String& card,
-                                 bool& passwordNeeded) {
+HRESULT TQoraManager::DeleteCard(const String& ownerKey, const String& card, bool& passwordNeeded) {
   return Serve([&] {
     CheckLength(ownerKey, MaxKeyChars, "ownerKey");
     CheckLength(card, MaxNameChars, "card");
@@ -174,8 +174,7 @@ HRESULT TQoraManager::MatchPageForms(const String& url, const Variant& forms, Va
           listed.insert(id);
         }
       }
-      const String chosen =
-          store_->DefaultCardName(StoredFormSet, url, store_->ActiveProfile().Id);
+      const String chosen = store_->DefaultCardName(StoredFormSet, url, store_->ActiveProfile().Id);
       line = entries.empty() ? String() : chosen.empty() ? entries.front() : url + u"=" + chosen;
     });
     hasMatch = !entries.empty();
@@ -236,7 +235,8 @@ HRESULT TQoraManager::FindFormSet(const String& url, const Variant& forms, Strin
     name.clear();
     if (wanted.Empty()) return;
     std::vector<String> texts;
-    for (const TTransitFormCard& form : wanted) texts.push_back(form.FieldsText());
+    for (const TTransitFormCard& form : wanted)
+      texts.push_back(form.FieldsText());
     for (const TCardRecord& card : store_->CardsOf(url, StoredFormSet)) {
       TMemoryStream stream(card.Data);
       TTransitFormSet stored;
@@ -258,8 +258,7 @@ HRESULT TQoraManager::FindFormSet(const String& url, const Variant& forms, Strin
   });
 }
 
-HRESULT TQoraManager::FindCard(int32_t kind, const String& url, const Variant& data,
-                               String& name) {
+HRESULT TQoraManager::FindCard(int32_t kind, const String& url, const Variant& data, String& name) {
   return Serve([&] {
     CheckCardKind(kind);
     CheckLength(url, MaxKeyChars, "url");

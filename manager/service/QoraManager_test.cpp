@@ -8,12 +8,14 @@
 #include "core/Common/QMTransitUtils.h"
 #include "core/Common/QuillmateLibEvents.h"
 #include "core/Common/StreamUtils.h"
+#include "core/Common/TextUtils.h"
 #include "manager/recognition/DefaultContent.h"
 #include "manager/service/ManagerLimits.h"
 #include "manager/store/PasswordHash.h"
 #include "manager/store/StoreTesting.h"
 #include "platform/com/ErrorInfo.h"
 #include "platform/com/PendingEvents.h"
+#include "platform/com/RunningObjects.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::manager {
@@ -31,8 +33,8 @@ std::string Failure(HRESULT status) {
   return info ? U8(info->Description) : "(no error information)";
 }
 
-TTransitField Field(int32_t index, const char16_t* name, const char16_t* tag,
-                    const char16_t* type, const char16_t* value = u"") {
+TTransitField Field(int32_t index, const char16_t* name, const char16_t* tag, const char16_t* type,
+                    const char16_t* value = u"") {
   TTransitField field;
   field.ElementIndex = index;
   field.Name = name;
@@ -64,7 +66,8 @@ Variant Stream(const TTransitFormSet& set) {
 std::vector<std::string> Texts(const Variant& list) {
   std::vector<std::string> texts;
   if (list.IsEmptyOrNull()) return texts;
-  for (const String& item : list.AsStringArray().Items) texts.push_back(U8(item));
+  for (const String& item : list.AsStringArray().Items)
+    texts.push_back(U8(item));
   return texts;
 }
 
@@ -98,8 +101,8 @@ class QoraManagerTest : public ::testing::Test {
 protected:
   QoraManagerTest() {
     auto store = std::make_unique<TManagerStore>(path_, &DefaultContent());
-    manager_ = platform::MakeCom<TQoraManager>(std::move(store),
-                                               [this](const std::string& line) { log_.push_back(line); });
+    manager_ = platform::MakeCom<TQoraManager>(
+        std::move(store), [this](const std::string& line) { log_.push_back(line); });
     server_ = ComPtr<IQoraServer>(manager_.Get());
     platform::ProcessPendingEvents();
   }
@@ -264,7 +267,7 @@ TEST_F(QoraManagerTest, MatchPageFormsListsThePagesCardsAndExactMatchesElsewhere
   ASSERT_EQ(server_->SetDefaultCard(u"https://shop.example/login", u"home", false), S_OK);
   ASSERT_EQ(server_->MatchPageForms(page, Stream(LoginPage(action, u"")), matches, line, hasMatch),
             S_OK);
-  EXPECT_EQ(U8(line), "https://shop.example/login=home");
+  EXPECT_EQ(U8(line), "https://shop.example/login=Home");  // as stored
 
   ASSERT_EQ(server_->MatchPageForms(u"https://new.example/", Stream(TTransitFormSet()), matches,
                                     line, hasMatch),
@@ -278,9 +281,9 @@ TEST_F(QoraManagerTest, TheDefaultForTheActiveProfileWinsTheLine) {
   const String page = u"https://a.example";
   bool saved = false, passwordNeeded = false;
   for (const char16_t* name : {u"One", u"Two", u"Three"}) {
-    ASSERT_EQ(server_->SaveFormSet(page, name, u"", Stream(LoginPage(page, name)), saved,
-                                   passwordNeeded),
-              S_OK);
+    ASSERT_EQ(
+        server_->SaveFormSet(page, name, u"", Stream(LoginPage(page, name)), saved, passwordNeeded),
+        S_OK);
   }
   ASSERT_EQ(server_->SetDefaultCard(page, u"Two", true), S_OK);
   Variant matches;
@@ -326,11 +329,11 @@ TEST_F(QoraManagerTest, ProposedNamesComeFromTheHostAndAreFree) {
   EXPECT_EQ(proposed, u"www.shop.example");
   bool saved = false, passwordNeeded = false;
   // An empty name takes the proposed one.
-  ASSERT_EQ(server_->SaveFormSet(page, u"", u"", Stream(LoginPage(page, u"a")), saved,
-                                 passwordNeeded),
-            S_OK);
-  ASSERT_EQ(server_->SaveCard(CardKindMail, page, u"My card", u"", Variant::FromBytes({1, 2}), saved,
-                              passwordNeeded),
+  ASSERT_EQ(
+      server_->SaveFormSet(page, u"", u"", Stream(LoginPage(page, u"a")), saved, passwordNeeded),
+      S_OK);
+  ASSERT_EQ(server_->SaveCard(CardKindMail, page, u"My card", u"", Variant::FromBytes({1, 2}),
+                              saved, passwordNeeded),
             S_OK);
   ASSERT_EQ(server_->SetDefaultCard(page, u"My card", true), S_OK);
   ASSERT_EQ(server_->GetDefaultCardNames(page, existing, proposed), S_OK);
@@ -342,8 +345,9 @@ TEST_F(QoraManagerTest, NavigationAndMailCardsRoundTrip) {
   const String page = u"https://a.example";
   const Variant data = Variant::FromBytes({1, 0, 0, 0, 9});
   bool saved = false, passwordNeeded = false;
-  ASSERT_EQ(server_->SaveCard(CardKindNavigation, page, u"Steps", u"t", data, saved, passwordNeeded),
-            S_OK);
+  ASSERT_EQ(
+      server_->SaveCard(CardKindNavigation, page, u"Steps", u"t", data, saved, passwordNeeded),
+      S_OK);
   EXPECT_TRUE(saved);
   String name;
   ASSERT_EQ(server_->FindCard(CardKindNavigation, page, data, name), S_OK);
@@ -405,9 +409,9 @@ TEST_F(QoraManagerTest, BadStreamsAreRefusedAndNothingIsWritten) {
   const std::string failure =
       Failure(server_->SaveFormSet(u"k", u"n", u"", bad, saved, passwordNeeded));
   EXPECT_EQ(failure.rfind("forms: Corrupt transit stream at byte ", 0), 0u) << failure;
-  EXPECT_EQ(Failure(server_->SaveFormSet(u"k", u"n", u"", Variant::FromInt32(3), saved,
-                                         passwordNeeded)),
-            "forms must be a byte array");
+  EXPECT_EQ(
+      Failure(server_->SaveFormSet(u"k", u"n", u"", Variant::FromInt32(3), saved, passwordNeeded)),
+      "forms must be a byte array");
   TMemoryStream trailing;
   LoginPage(u"k", u"a").WriteToStream(trailing);
   trailing.Write("xy", 2);
@@ -425,7 +429,8 @@ TEST_F(QoraManagerTest, OversizedArgumentsAreRefused) {
   EXPECT_EQ(Failure(Resolve(u"input", u"text", longName).Status),
             "name is too long: 8193 characters, at most 8192");
   String values;
-  for (size_t i = 0; i <= MaxListItems; ++i) values += u"v" + IntToText(static_cast<int64_t>(i)) + u"\r\n";
+  for (size_t i = 0; i <= MaxListItems; ++i)
+    values += u"v" + IntToText(static_cast<int64_t>(i)) + u"\r\n";
   EXPECT_EQ(Failure(server_->AddAllValues(values)),
             "values holds too many items: 10001 items, at most 10000");
   EXPECT_TRUE(Other().CollectedValues().empty());
@@ -439,7 +444,8 @@ TMemoryStream Strings(const std::vector<String>& texts) {
   TMemoryStream stream;
   TStreamWriter writer(stream);
   writer.Count(static_cast<int32_t>(texts.size()));
-  for (const String& text : texts) writer.WideString(text);
+  for (const String& text : texts)
+    writer.WideString(text);
   return stream;
 }
 
@@ -491,10 +497,12 @@ TEST_F(QoraManagerTest, OptionsStartAt0x59AndEventsReachTheConnectingThread) {
     };
     connected = true;
     while (!stop) {
-      if (platform::WaitForPendingEvents(std::chrono::milliseconds(20))) platform::ProcessPendingEvents();
+      if (platform::WaitForPendingEvents(std::chrono::milliseconds(20)))
+        platform::ProcessPendingEvents();
     }
   });
-  while (!connected) std::this_thread::yield();
+  while (!connected)
+    std::this_thread::yield();
   ASSERT_EQ(server_->SetOptions(0x1d1), S_OK);
   {
     std::unique_lock guard(lock);
@@ -555,7 +563,8 @@ TEST_F(QoraManagerTest, AddSynonymTeachesRecognitionAndChangesTheLexicon) {
 
 TEST_F(QoraManagerTest, AddedValuesAndCollectedValuesAreKept) {
   bool passwordNeeded = true;
-  ASSERT_EQ(server_->AddFieldValue(0, u"Country", u"Germany,\"New Zealand\"", passwordNeeded), S_OK);
+  ASSERT_EQ(server_->AddFieldValue(0, u"Country", u"Germany,\"New Zealand\"", passwordNeeded),
+            S_OK);
   EXPECT_FALSE(passwordNeeded);
   ASSERT_EQ(server_->AddFieldValue(0, u"Country", u"Germany", passwordNeeded), S_OK);
   TResolved r = Resolve(u"select", u"", u"country");
@@ -563,7 +572,8 @@ TEST_F(QoraManagerTest, AddedValuesAndCollectedValuesAreKept) {
   EXPECT_EQ(r.Values, u"Germany,\"New Zealand\"");
   ASSERT_EQ(server_->AddAllValues(u"One\r\nTwo\r\n\r\n"), S_OK);
   std::vector<String> collected;
-  for (const TCollectedValue& v : Other().CollectedValues()) collected.push_back(v.Value);
+  for (const TCollectedValue& v : Other().CollectedValues())
+    collected.push_back(v.Value);
   EXPECT_EQ(collected, (std::vector<String>{u"One", u"Two"}));
 }
 
@@ -581,6 +591,22 @@ TEST_F(QoraManagerTest, ShowInManagerIsRecordedAndLogged) {
   ASSERT_EQ(server_->GetPageNote(u"https://a.example", title, text), S_OK);
   EXPECT_EQ(title, u"Hello");
   EXPECT_EQ(text, u"Remember the coupon");
+}
+
+TEST_F(QoraManagerTest, RegisteredInProcessItIsTheActiveManager) {
+  const uint32_t cookie = platform::RegisterActiveObject(
+      CLASS_QoraServer, ComPtr<platform::IUnknown>(manager_.As<platform::IUnknown>()));
+  ComPtr<platform::IUnknown> found;
+  ASSERT_EQ(platform::GetActiveObject(CLASS_QoraServer, found), S_OK);
+  ComPtr<IQoraServer> server = found.As<IQoraServer>();
+  ASSERT_TRUE(server);
+  EXPECT_EQ(platform::ComIdentity(server), platform::ComIdentity(server_));
+  int32_t word = 0;
+  ASSERT_EQ(server->GetOptions(word), S_OK);
+  EXPECT_EQ(word, 0x59);
+  EXPECT_TRUE(found.As<platform::IConnectionPointContainer>());
+  ASSERT_EQ(platform::RevokeActiveObject(cookie), S_OK);
+  EXPECT_EQ(platform::GetActiveObject(CLASS_QoraServer, found), platform::MK_E_UNAVAILABLE);
 }
 
 TEST_F(QoraManagerTest, AnnounceQuitRaisesOnQuit) {

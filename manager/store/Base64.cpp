@@ -9,8 +9,10 @@ constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxy
 
 constexpr std::array<int8_t, 256> MakeDecodeTable() {
   std::array<int8_t, 256> table{};
-  for (auto& entry : table) entry = -1;
-  for (int i = 0; i < 64; ++i) table[static_cast<uint8_t>(Alphabet[i])] = static_cast<int8_t>(i);
+  for (auto& entry : table)
+    entry = -1;
+  for (int i = 0; i < 64; ++i)
+    table[static_cast<uint8_t>(Alphabet[i])] = static_cast<int8_t>(i);
   return table;
 }
 

@@ -29,8 +29,8 @@ TCardRecord ReadCard(const TStatement& row) {
 }  // namespace
 
 std::optional<TCardRecord> TManagerStore::FindCard(const String& ownerKey, const String& name) {
-  TStatement query = db_.Prepare(std::string("SELECT ") + CardColumns +
-                                 "WHERE owner_key = ?1 AND name_key = ?2");
+  TStatement query =
+      db_.Prepare(std::string("SELECT ") + CardColumns + "WHERE owner_key = ?1 AND name_key = ?2");
   query.Bind(1, ownerKey).Bind(2, LowerCase(name));
   if (!query.Step()) return std::nullopt;
   return ReadCard(query);
@@ -49,7 +49,8 @@ std::vector<TCardRecord> TManagerStore::CardsOf(const String& ownerKey, int32_t 
                                  "ORDER BY kind, id");
   query.Bind(1, ownerKey).Bind(2, kind);
   std::vector<TCardRecord> cards;
-  while (query.Step()) cards.push_back(ReadCard(query));
+  while (query.Step())
+    cards.push_back(ReadCard(query));
   return cards;
 }
 
@@ -58,7 +59,8 @@ std::vector<TCardRecord> TManagerStore::AllCards(int32_t kind) {
                                  "WHERE ?1 < 0 OR kind = ?1 ORDER BY owner_key, kind, id");
   query.Bind(1, kind);
   std::vector<TCardRecord> cards;
-  while (query.Step()) cards.push_back(ReadCard(query));
+  while (query.Step())
+    cards.push_back(ReadCard(query));
   return cards;
 }
 
@@ -67,7 +69,8 @@ std::vector<String> TManagerStore::CardNames(const String& ownerKey, int32_t kin
       "SELECT name FROM cards WHERE owner_key = ?1 AND (?2 < 0 OR kind = ?2) ORDER BY kind, id");
   query.Bind(1, ownerKey).Bind(2, kind);
   std::vector<String> names;
-  while (query.Step()) names.push_back(query.Text(0));
+  while (query.Step())
+    names.push_back(query.Text(0));
   return names;
 }
 
@@ -153,11 +156,14 @@ std::vector<int64_t> TManagerStore::CardsWithSignature(const TFormSignature& sig
       .Bind(3, signature.Shape)
       .Bind(4, excludeOwner);
   std::vector<int64_t> ids;
-  while (query.Step()) ids.push_back(query.Int(0));
+  while (query.Step())
+    ids.push_back(query.Int(0));
   return ids;
 }
 
-int64_t TManagerStore::CardCount() { return db_.QueryInt("SELECT count(*) FROM cards"); }
+int64_t TManagerStore::CardCount() {
+  return db_.QueryInt("SELECT count(*) FROM cards");
+}
 
 void TManagerStore::SetDefaultCard(int64_t cardId, int64_t profileId) {
   Write(ChangeData, [&] {
@@ -212,8 +218,8 @@ std::vector<TCardDefault> TManagerStore::Defaults() {
       "JOIN cards c ON c.id = d.card_id ORDER BY d.owner_key, d.kind, d.profile_id");
   std::vector<TCardDefault> defaults;
   while (query.Step()) {
-    defaults.push_back({static_cast<int32_t>(query.Int(0)), query.Text(1), query.Text(2),
-                        query.Int(3)});
+    defaults.push_back(
+        {static_cast<int32_t>(query.Int(0)), query.Text(1), query.Text(2), query.Int(3)});
   }
   return defaults;
 }

@@ -15,7 +15,8 @@ namespace {
 class THash {
 public:
   void Add(int64_t value) {
-    for (int i = 0; i < 8; ++i) AddByte(static_cast<uint8_t>(value >> (8 * i)));
+    for (int i = 0; i < 8; ++i)
+      AddByte(static_cast<uint8_t>(value >> (8 * i)));
   }
   void Add(const std::u16string& text) {
     Add(static_cast<int64_t>(text.size()));
@@ -75,7 +76,8 @@ TFormSignature SignatureOf(const TTransitFormCard& card) {
   // Indexed fields pair up by position; unindexed ones in any order.
   hash.Add(indexed);
   std::sort(unindexed.begin(), unindexed.end());
-  for (const TFieldKey& key : unindexed) AddKey(hash, key);
+  for (const TFieldKey& key : unindexed)
+    AddKey(hash, key);
   hash.Add(static_cast<int64_t>(unindexed.size()));
   signature.Shape = hash.Value();
   return signature;
@@ -84,7 +86,8 @@ TFormSignature SignatureOf(const TTransitFormCard& card) {
 std::vector<TFormSignature> SignaturesOf(const TTransitFormSet& set) {
   std::vector<TFormSignature> signatures;
   signatures.reserve(set.Count());
-  for (const TTransitFormCard& card : set) signatures.push_back(SignatureOf(card));
+  for (const TTransitFormCard& card : set)
+    signatures.push_back(SignatureOf(card));
   return signatures;
 }
 

@@ -52,7 +52,8 @@ std::string DumpJson(const Json& document, int indent) {
 Json TextJson(const std::u16string& text) {
   if (IsValidUtf16(text)) return platform::Utf16ToUtf8(text);
   Json units = Json::array();
-  for (char16_t c : text) units.push_back(static_cast<int>(c));
+  for (char16_t c : text)
+    units.push_back(static_cast<int>(c));
   return Json{{"utf16", units}};
 }
 
@@ -79,7 +80,8 @@ std::u16string TextOf(const Json& value, const std::string& where) {
     text.reserve(units.size());
     for (size_t i = 0; i < units.size(); ++i) {
       const int64_t unit = IntOf(units[i], IndexPath(where + ".utf16", i));
-      if (unit < 0 || unit > 0xFFFF) RaiseJsonError(IndexPath(where + ".utf16", i), "not a code unit");
+      if (unit < 0 || unit > 0xFFFF)
+        RaiseJsonError(IndexPath(where + ".utf16", i), "not a code unit");
       text.push_back(static_cast<char16_t>(unit));
     }
     return text;
@@ -106,7 +108,8 @@ std::vector<std::u16string> TextsOf(const Json& value, const std::string& where)
   const Json& items = ArrayOf(value, where);
   std::vector<std::u16string> texts;
   texts.reserve(items.size());
-  for (size_t i = 0; i < items.size(); ++i) texts.push_back(TextOf(items[i], IndexPath(where, i)));
+  for (size_t i = 0; i < items.size(); ++i)
+    texts.push_back(TextOf(items[i], IndexPath(where, i)));
   return texts;
 }
 

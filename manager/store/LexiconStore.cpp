@@ -14,7 +14,8 @@ TLexiconData TManagerStore::Lexicon() {
   Read([&] {
     lexicon.Separators = SettingText("lexicon.separators");
     TStatement stops = db_.Prepare("SELECT word FROM stop_words ORDER BY position");
-    while (stops.Step()) lexicon.StopWords.push_back(stops.Text(0));
+    while (stops.Step())
+      lexicon.StopWords.push_back(stops.Text(0));
     TStatement lists = db_.Prepare(
         "SELECT l.kind, l.id, l.key, w.word FROM word_lists l "
         "LEFT JOIN list_words w ON w.list_id = l.id ORDER BY l.kind, l.position, w.position");

@@ -20,7 +20,9 @@ using Kind = EStoreError::Kind;
 
 }  // namespace
 
-int64_t StoreNow() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t StoreNow() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
 
 std::string TManagerStore::DefaultPath() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
@@ -56,9 +58,9 @@ void TManagerStore::Open(const TStoreSeed* seed) {
   {
     TStatement check = db_.Prepare("PRAGMA quick_check");
     if (check.Step() && check.Text(0) != u"ok") {
-      RaiseStoreError(u"The store " + platform::Utf8ToUtf16(db_.Path()) +
-                          u" is damaged: " + check.Text(0),
-                      Kind::Corrupt);
+      RaiseStoreError(
+          u"The store " + platform::Utf8ToUtf16(db_.Path()) + u" is damaged: " + check.Text(0),
+          Kind::Corrupt);
     }
   }
   Write(ChangeNone, [&] {
@@ -79,7 +81,8 @@ void TManagerStore::Seed(const TStoreSeed& seed) {
     lexicon.Goals.push_back({field.Field.FieldName, field.Synonyms});
   }
   ReplaceLexicon(lexicon);
-  for (const String& name : seed.Profiles) AddProfile(name);
+  for (const String& name : seed.Profiles)
+    AddProfile(name);
 }
 
 void TManagerStore::Write(unsigned changes, const std::function<void()>& body) {
@@ -118,8 +121,9 @@ void TManagerStore::Bump(unsigned changes) {
   static constexpr struct {
     unsigned Change;
     const char* Key;
-  } serials[] = {
-      {ChangeData, "serial.data"}, {ChangeLexicon, "serial.lexicon"}, {ChangeLanguage, "serial.language"}};
+  } serials[] = {{ChangeData, "serial.data"},
+                 {ChangeLexicon, "serial.lexicon"},
+                 {ChangeLanguage, "serial.language"}};
   for (const auto& serial : serials) {
     if ((changes & serial.Change) == 0) continue;
     db_.Prepare(
@@ -130,7 +134,9 @@ void TManagerStore::Bump(unsigned changes) {
   }
 }
 
-int64_t TManagerStore::DataVersion() { return db_.QueryInt("PRAGMA data_version"); }
+int64_t TManagerStore::DataVersion() {
+  return db_.QueryInt("PRAGMA data_version");
+}
 
 TSerials TManagerStore::Serials() {
   TSerials serials;
@@ -188,11 +194,15 @@ int32_t TManagerStore::OptionsWord() {
 void TManagerStore::SetOptionsWord(int32_t word) {
   Write(ChangeData, [&] { PutSetting(KeyOptions, word); });
 }
-int32_t TManagerStore::BannerMode() { return static_cast<int32_t>(SettingInt(KeyBannerMode, 0)); }
+int32_t TManagerStore::BannerMode() {
+  return static_cast<int32_t>(SettingInt(KeyBannerMode, 0));
+}
 void TManagerStore::SetBannerMode(int32_t mode) {
   Write(ChangeData, [&] { PutSetting(KeyBannerMode, mode); });
 }
-String TManagerStore::Language() { return SettingText(KeyLanguage); }
+String TManagerStore::Language() {
+  return SettingText(KeyLanguage);
+}
 void TManagerStore::SetLanguage(const String& language) {
   Write(ChangeLanguage, [&] { PutSetting(KeyLanguage, language); });
 }
@@ -205,7 +215,9 @@ int64_t TManagerStore::NextPosition(const char* table) {
 
 namespace {
 
-String Quoted(const String& name) { return u"'" + name + u"'"; }
+String Quoted(const String& name) {
+  return u"'" + name + u"'";
+}
 
 TProfile ReadProfile(const TStatement& row) {
   TProfile profile;
@@ -232,7 +244,8 @@ std::vector<TProfile> TManagerStore::Profiles() {
       "id = (SELECT value FROM settings WHERE key = 'active_profile') "
       "FROM profiles ORDER BY position");
   std::vector<TProfile> profiles;
-  while (query.Step()) profiles.push_back(ReadProfile(query));
+  while (query.Step())
+    profiles.push_back(ReadProfile(query));
   return profiles;
 }
 
@@ -339,16 +352,15 @@ TFieldDef ReadField(const TStatement& row, int first = 0) {
 }  // namespace
 
 std::vector<TFieldDef> TManagerStore::Fields() {
-  TStatement query =
-      db_.Prepare(std::string("SELECT ") + FieldColumns + "ORDER BY position");
+  TStatement query = db_.Prepare(std::string("SELECT ") + FieldColumns + "ORDER BY position");
   std::vector<TFieldDef> fields;
-  while (query.Step()) fields.push_back(ReadField(query));
+  while (query.Step())
+    fields.push_back(ReadField(query));
   return fields;
 }
 
 std::optional<TFieldDef> TManagerStore::FindField(const String& caption) {
-  TStatement query =
-      db_.Prepare(std::string("SELECT ") + FieldColumns + "WHERE caption_key = ?1");
+  TStatement query = db_.Prepare(std::string("SELECT ") + FieldColumns + "WHERE caption_key = ?1");
   query.Bind(1, LowerCase(caption));
   if (!query.Step()) return std::nullopt;
   return ReadField(query);
@@ -415,7 +427,8 @@ std::vector<TFieldValue> TManagerStore::ProfileValues(int64_t profileId) {
       "ORDER BY f.position");
   query.Bind(1, profileId);
   std::vector<TFieldValue> values;
-  while (query.Step()) values.push_back({ReadField(query), query.Text(6), query.Text(7)});
+  while (query.Step())
+    values.push_back({ReadField(query), query.Text(6), query.Text(7)});
   return values;
 }
 

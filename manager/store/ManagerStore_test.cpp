@@ -87,10 +87,9 @@ TEST_F(ManagerStoreTest, RefusesFilesThatAreNotStores) {
     TSqliteDb db(other, {});
     db.Exec("CREATE TABLE t (x)");
   }
-  ExpectThrowsExactly<EStoreError>(
-      [&] { TManagerStore store(other, &seed_); },
-      u"Cannot use " + platform::Utf8ToUtf16(other) +
-          u": it holds tables but isn't a Quillora store");
+  ExpectThrowsExactly<EStoreError>([&] { TManagerStore store(other, &seed_); },
+                                   u"Cannot use " + platform::Utf8ToUtf16(other) +
+                                       u": it holds tables but isn't a Quillora store");
 }
 
 TEST_F(ManagerStoreTest, RefusesAStoreWrittenByANewerProgram) {
@@ -221,14 +220,13 @@ TEST_F(ManagerStoreTest, SavingACardAgainReplacesItAndKeepsItsDefaults) {
   EXPECT_EQ(store.SaveCard(card, {{u"http://a.example/go", u"post", 43}}), id);
   EXPECT_EQ(store.CardById(id).Data, Bytes{9});
   EXPECT_EQ(store.CardById(id).Name, u"HOME");
-  EXPECT_EQ(store.DefaultCardName(StoredFormSet, card.OwnerKey, store.ActiveProfile().Id),
-            u"HOME");
+  EXPECT_EQ(store.DefaultCardName(StoredFormSet, card.OwnerKey, store.ActiveProfile().Id), u"HOME");
   EXPECT_TRUE(store.CardsWithSignature({u"http://a.example/go", u"post", 42}, u"x").empty());
   EXPECT_EQ(store.CardsWithSignature({u"http://a.example/go", u"post", 43}, u"x"),
             std::vector<int64_t>{id});
   // Its own owner key is left out.
-  EXPECT_TRUE(store.CardsWithSignature({u"http://a.example/go", u"post", 43}, card.OwnerKey)
-                  .empty());
+  EXPECT_TRUE(
+      store.CardsWithSignature({u"http://a.example/go", u"post", 43}, card.OwnerKey).empty());
   EXPECT_TRUE(store.DeleteCard(card.OwnerKey, u"home"));
   EXPECT_TRUE(store.Defaults().empty());
   EXPECT_TRUE(store.CardsWithSignature({u"http://a.example/go", u"post", 43}, u"x").empty());

@@ -13,7 +13,8 @@ std::optional<TPageNote> TManagerStore::PageNote(const String& url) {
 std::vector<TPageNote> TManagerStore::PageNotes() {
   TStatement query = db_.Prepare("SELECT url, title, text FROM page_notes ORDER BY url");
   std::vector<TPageNote> notes;
-  while (query.Step()) notes.push_back({query.Text(0), query.Text(1), query.Text(2)});
+  while (query.Step())
+    notes.push_back({query.Text(0), query.Text(1), query.Text(2)});
   return notes;
 }
 
@@ -37,7 +38,8 @@ std::vector<TTranslation> TManagerStore::Translations(const String& language) {
       "WHERE ?1 = '' OR language = ?1 ORDER BY language, source");
   query.Bind(1, language);
   std::vector<TTranslation> translations;
-  while (query.Step()) translations.push_back({query.Text(0), query.Text(1), query.Text(2)});
+  while (query.Step())
+    translations.push_back({query.Text(0), query.Text(1), query.Text(2)});
   return translations;
 }
 
@@ -88,7 +90,8 @@ void TManagerStore::PutCollectedValue(const TCollectedValue& value) {
 std::vector<TCollectedValue> TManagerStore::CollectedValues() {
   TStatement query = db_.Prepare("SELECT value, collected FROM collected_values ORDER BY id");
   std::vector<TCollectedValue> values;
-  while (query.Step()) values.push_back({query.Text(0), query.Int(1)});
+  while (query.Step())
+    values.push_back({query.Text(0), query.Int(1)});
   return values;
 }
 

@@ -69,7 +69,9 @@ bool TStatement::IsNull(int column) const {
   return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
-int64_t TStatement::Int(int column) const { return sqlite3_column_int64(statement_, column); }
+int64_t TStatement::Int(int column) const {
+  return sqlite3_column_int64(statement_, column);
+}
 
 std::u16string TStatement::Text(int column) const {
   const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(statement_, column));
@@ -122,10 +124,10 @@ TSqliteDb::TSqliteDb(const std::string& path, const TOpenOptions& options) : pat
   if (options.Create && path != ":memory:" && access(path.c_str(), F_OK) != 0) {
     CreatePrivateFile(path);
   }
-  const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX |
-                                     (path == ":memory:" ? SQLITE_OPEN_MEMORY : 0),
-                                 nullptr);
+  const int rc = sqlite3_open_v2(
+      path.c_str(), &db_,
+      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (path == ":memory:" ? SQLITE_OPEN_MEMORY : 0),
+      nullptr);
   if (rc != SQLITE_OK) {
     // Even a failed open may hand out a connection, which carries the text.
     std::string what = "Cannot open the store " + path;
@@ -142,11 +144,14 @@ TSqliteDb::TSqliteDb(const std::string& path, const TOpenOptions& options) : pat
 }
 
 TSqliteDb::~TSqliteDb() {
-  for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+  for (auto& [sql, statement] : statements_)
+    sqlite3_finalize(statement);
   sqlite3_close(db_);
 }
 
-void TSqliteDb::Check(int resultCode, const char* what) const { CheckSqlite(db_, resultCode, what); }
+void TSqliteDb::Check(int resultCode, const char* what) const {
+  CheckSqlite(db_, resultCode, what);
+}
 
 void TSqliteDb::Exec(const char* sql) {
   Check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), "The store failed");
@@ -169,9 +174,15 @@ int64_t TSqliteDb::QueryInt(std::string_view sql) {
   return statement.Step() ? statement.Int(0) : 0;
 }
 
-int64_t TSqliteDb::LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
-int TSqliteDb::Changes() const { return sqlite3_changes(db_); }
-bool TSqliteDb::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+int64_t TSqliteDb::LastInsertId() const {
+  return sqlite3_last_insert_rowid(db_);
+}
+int TSqliteDb::Changes() const {
+  return sqlite3_changes(db_);
+}
+bool TSqliteDb::InTransaction() const {
+  return sqlite3_get_autocommit(db_) == 0;
+}
 
 TTransaction::TTransaction(TSqliteDb& db, Mode mode) : db_(db) {
   db_.Exec(mode == Mode::Immediate ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED");
@@ -186,7 +197,8 @@ void TTransaction::Commit() {
 TTransaction::~TTransaction() {
   // SQLite rolls back by itself after some errors (a full disk among
   // them); a second ROLLBACK would only fail.
-  if (open_ && db_.InTransaction()) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (open_ && db_.InTransaction())
+    sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 }  // namespace qm::manager

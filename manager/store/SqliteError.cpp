@@ -62,8 +62,9 @@ void CheckSqlite(sqlite3* db, int resultCode, const char* what) {
   }
   // sqlite3_errmsg describes the connection's last error, which is this
   // one only when the code came from a call on db.
-  const char* detail = db != nullptr && sqlite3_errcode(db) == resultCode ? sqlite3_errmsg(db)
-                                                                          : sqlite3_errstr(resultCode);
+  const char* detail = db != nullptr && sqlite3_errcode(db) == resultCode
+                           ? sqlite3_errmsg(db)
+                           : sqlite3_errstr(resultCode);
   message += detail;
   if (db != nullptr) {
     const char* file = sqlite3_db_filename(db, "main");

@@ -18,7 +18,17 @@ class EStoreError : public platform::Exception {
 public:
   // Invalid: a request the store refuses (a bad or oversized value, the
   // last profile); NotFound: an unknown name; Constraint: a name in use.
-  enum class Kind { Other, Busy, Full, Corrupt, Constraint, CannotOpen, ReadOnly, Invalid, NotFound };
+  enum class Kind {
+    Other,
+    Busy,
+    Full,
+    Corrupt,
+    Constraint,
+    CannotOpen,
+    ReadOnly,
+    Invalid,
+    NotFound
+  };
 
   EStoreError(std::u16string message, Kind kind, int resultCode = 0)
       : Exception(std::move(message)), kind_(kind), resultCode_(resultCode) {}

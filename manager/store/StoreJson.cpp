@@ -24,7 +24,8 @@ Json WordListsJson(const std::vector<TWordList>& lists) {
   Json items = Json::array();
   for (const TWordList& list : lists) {
     Json words = Json::array();
-    for (const String& word : list.Words) words.push_back(TextJson(word));
+    for (const String& word : list.Words)
+      words.push_back(TextJson(word));
     items.push_back({{"key", TextJson(list.Key)}, {"words", words}});
   }
   return items;
@@ -32,7 +33,8 @@ Json WordListsJson(const std::vector<TWordList>& lists) {
 
 Json TextsJson(const std::vector<String>& texts) {
   Json items = Json::array();
-  for (const String& text : texts) items.push_back(TextJson(text));
+  for (const String& text : texts)
+    items.push_back(TextJson(text));
   return items;
 }
 
@@ -76,12 +78,9 @@ Json FieldsJson(TManagerStore& store) {
 Json CardsJson(TManagerStore& store, const std::map<int64_t, String>& profileNames) {
   Json cards = Json::array();
   for (const TCardRecord& card : store.AllCards(-1)) {
-    Json entry = {{"kind", CardKindNames[card.Kind]},
-                  {"owner", TextJson(card.OwnerKey)},
-                  {"name", TextJson(card.Name)},
-                  {"title", TextJson(card.Title)},
-                  {"created", card.Created},
-                  {"updated", card.Updated}};
+    Json entry = {{"kind", CardKindNames[card.Kind]}, {"owner", TextJson(card.OwnerKey)},
+                  {"name", TextJson(card.Name)},      {"title", TextJson(card.Title)},
+                  {"created", card.Created},          {"updated", card.Updated}};
     if (card.ProtectedBy != 0) entry["protectedBy"] = TextJson(profileNames.at(card.ProtectedBy));
     Json forms;
     if (card.Kind == StoredFormSet && FormSetToJson(card.Data, forms)) {
@@ -107,8 +106,9 @@ Json DefaultsJson(TManagerStore& store, const std::map<int64_t, String>& profile
 Json NotesJson(TManagerStore& store) {
   Json notes = Json::array();
   for (const TPageNote& note : store.PageNotes()) {
-    notes.push_back(
-        {{"url", TextJson(note.Url)}, {"title", TextJson(note.Title)}, {"text", TextJson(note.Text)}});
+    notes.push_back({{"url", TextJson(note.Url)},
+                     {"title", TextJson(note.Title)},
+                     {"text", TextJson(note.Text)}});
   }
   return notes;
 }
@@ -137,7 +137,8 @@ Json ExportStore(TManagerStore& store) {
   Json document;
   store.Read([&] {
     std::map<int64_t, String> profileNames;
-    for (const TProfile& profile : store.Profiles()) profileNames[profile.Id] = profile.Name;
+    for (const TProfile& profile : store.Profiles())
+      profileNames[profile.Id] = profile.Name;
     document = {{"format", StoreDocumentFormat},
                 {"version", StoreDocumentVersion},
                 {"settings",
@@ -182,8 +183,8 @@ TLexiconData LexiconFrom(const Json& object, const std::string& where) {
   lexicon.Separators = OptionalText(object, "separators", u"", where);
   const auto stops = object.find("stopWords");
   if (stops != object.end()) lexicon.StopWords = TextsOf(*stops, MemberPath(where, "stopWords"));
-  lexicon.Substitutions = WordListsFrom(ListMember(object, "substitutions", where),
-                                        MemberPath(where, "substitutions"));
+  lexicon.Substitutions =
+      WordListsFrom(ListMember(object, "substitutions", where), MemberPath(where, "substitutions"));
   lexicon.Goals = WordListsFrom(ListMember(object, "goals", where), MemberPath(where, "goals"));
   return lexicon;
 }
@@ -262,7 +263,8 @@ TCardRecord CardFrom(const Json& entry, const std::string& at,
     card.ProtectedBy = ProfileIdFrom(profiles, *protectedBy, MemberPath(at, "protectedBy"));
   }
   if (entry.contains("forms")) {
-    if (card.Kind != StoredFormSet) RaiseJsonError(MemberPath(at, "forms"), "only form sets hold forms");
+    if (card.Kind != StoredFormSet)
+      RaiseJsonError(MemberPath(at, "forms"), "only form sets hold forms");
     card.Data = FormSetFromJson(entry["forms"], MemberPath(at, "forms"));
   } else {
     const Json& data = Member(entry, "data", at);
@@ -353,8 +355,8 @@ void ImportStore(TManagerStore& store, const Json& document, const TImportProgre
   }
   const int64_t version = IntOf(Member(document, "version", ""), "version");
   if (version < 1 || version > StoreDocumentVersion) {
-    RaiseJsonError("version", "this program reads version " +
-                                  std::to_string(StoreDocumentVersion) + " and older");
+    RaiseJsonError("version", "this program reads version " + std::to_string(StoreDocumentVersion) +
+                                  " and older");
   }
   store.Write(ChangeData | ChangeLexicon | ChangeLanguage, [&] {
     store.ClearAll();
