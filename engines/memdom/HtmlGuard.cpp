@@ -182,10 +182,14 @@ private:
     size_t i = at + 4;
     if (i < in_.size() && in_[i] == '>') return i + 1;
     if (in_.substr(i, 2) == "->") return i + 2;
+    // "--!>" counts only before the first "-->"; searching it past there
+    // would scan the rest of the page for every comment.
     const size_t a = in_.find("-->", i);
-    const size_t b = in_.find("--!>", i);
-    if (a == std::string_view::npos && b == std::string_view::npos) return in_.size();
-    return a < b ? a + 3 : b + 4;
+    const std::string_view before =
+        a == std::string_view::npos ? in_.substr(i) : in_.substr(i, a + 3 - i);
+    const size_t b = before.find("--!>");
+    if (b != std::string_view::npos) return i + b + 4;
+    return a == std::string_view::npos ? in_.size() : a + 3;
   }
 
   // The position after the next '>' from i (or the end).

@@ -67,7 +67,7 @@ void MemBrowser::Close() noexcept {
   if (closed_) return;
   closed_ = true;
   queue_.clear();
-  sinks_.clear();
+  sinks_.Clear();
   document_ = nullptr;
   // Closing the document drops its frame elements, which close their
   // browsers in turn.
@@ -118,14 +118,10 @@ Variant MemBrowser::GetProperty(const std::u16string& name) {
 
 uint32_t MemBrowser::Advise(const ComPtr<platform::PageBrowserEvents>& sink) {
   if (!sink) throw platform::Exception(u"No event sink to connect");
-  const uint32_t cookie = NextConnectionCookie();
-  if (!closed_) sinks_.emplace_back(cookie, sink);
-  return cookie;
+  return closed_ ? NextConnectionCookie() : sinks_.Add(sink);
 }
 
-void MemBrowser::Unadvise(uint32_t cookie) {
-  std::erase_if(sinks_, [cookie](const auto& entry) { return entry.first == cookie; });
-}
+void MemBrowser::Unadvise(uint32_t cookie) { sinks_.Remove(cookie); }
 
 // --- navigation -------------------------------------------------------
 
@@ -309,11 +305,8 @@ void MemBrowser::ForEachSink(Call call) {
   for (MemBrowser* b = this; b != nullptr; b = b->parent_)
     chain.emplace_back(b);
   for (const ComPtr<MemBrowser>& b : chain) {
-    const auto sinks = b->sinks_;
-    for (const auto& [cookie, sink] : sinks) {
-      const bool connected = std::any_of(b->sinks_.begin(), b->sinks_.end(),
-                                         [c = cookie](const auto& s) { return s.first == c; });
-      if (!connected) continue;
+    for (const auto& [cookie, sink] : b->sinks_.Snapshot()) {
+      if (!b->sinks_.Has(cookie)) continue;
       try {
         call(*sink);
       } catch (...) {

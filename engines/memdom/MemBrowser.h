@@ -147,7 +147,7 @@ private:
   std::u16string url_;
   ComPtr<IUnknown> document_;
   ComPtr<MemDocument> htmlDocument_;
-  std::vector<std::pair<uint32_t, ComPtr<platform::PageBrowserEvents>>> sinks_;
+  SinkList<platform::PageBrowserEvents> sinks_;
   std::map<std::u16string, Variant> properties_;
   int64_t window_ = 0;
   bool visible_ = true;

@@ -15,23 +15,6 @@ uint32_t NextConnectionCookie() noexcept {
   return cookie;
 }
 
-uint32_t ListenerList::Add(const ComPtr<PageEventSink>& sink) {
-  const uint32_t cookie = NextConnectionCookie();
-  sinks_.emplace_back(cookie, sink);
-  return cookie;
-}
-
-void ListenerList::Remove(uint32_t cookie) {
-  std::erase_if(sinks_, [cookie](const auto& entry) { return entry.first == cookie; });
-}
-
-bool ListenerList::Has(uint32_t cookie) const noexcept {
-  for (const auto& entry : sinks_) {
-    if (entry.first == cookie) return true;
-  }
-  return false;
-}
-
 namespace {
 
 struct WindowEventScope {

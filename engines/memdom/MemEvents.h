@@ -29,22 +29,36 @@ namespace qm::memdom {
 
 class MemDocument;
 
-// Sinks connected to one source.
-class ListenerList {
-public:
-  uint32_t Add(const ComPtr<PageEventSink>& sink);
-  void Remove(uint32_t cookie);
-  bool Has(uint32_t cookie) const noexcept;
-  bool Empty() const noexcept { return sinks_.empty(); }
-  void Clear() noexcept { sinks_.clear(); }
-  std::vector<std::pair<uint32_t, ComPtr<PageEventSink>>> Snapshot() const { return sinks_; }
-
-private:
-  std::vector<std::pair<uint32_t, ComPtr<PageEventSink>>> sinks_;
-};
-
 // A new connection cookie, unique in the process, never 0.
 uint32_t NextConnectionCookie() noexcept;
+
+// Sinks connected to one source, in the order they connected.
+template <class Sink>
+class SinkList {
+public:
+  uint32_t Add(const ComPtr<Sink>& sink) {
+    const uint32_t cookie = NextConnectionCookie();
+    sinks_.emplace_back(cookie, sink);
+    return cookie;
+  }
+  void Remove(uint32_t cookie) {
+    std::erase_if(sinks_, [cookie](const auto& entry) { return entry.first == cookie; });
+  }
+  bool Has(uint32_t cookie) const noexcept {
+    for (const auto& entry : sinks_) {
+      if (entry.first == cookie) return true;
+    }
+    return false;
+  }
+  bool Empty() const noexcept { return sinks_.empty(); }
+  void Clear() noexcept { sinks_.clear(); }
+  std::vector<std::pair<uint32_t, ComPtr<Sink>>> Snapshot() const { return sinks_; }
+
+private:
+  std::vector<std::pair<uint32_t, ComPtr<Sink>>> sinks_;
+};
+
+using ListenerList = SinkList<PageEventSink>;
 
 class MemEvent final : public platform::ComObject<PageEvent> {
 public:

@@ -42,7 +42,9 @@ using platform::Variant;
 class MemDocument;
 class MemElement;
 class MemFormElement;
-class ListenerList;
+template <class Sink>
+class SinkList;
+using ListenerList = SinkList<PageEventSink>;
 
 enum class NodeKind : uint8_t { Element, Text, Comment };
 
