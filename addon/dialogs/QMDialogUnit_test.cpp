@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "platform/rtl/Utf.h"
 #include "platform/ui/ScriptedBackend.h"
+#include "platform/ui/TerminalBackend.h"
 
 namespace qm {
 namespace {
@@ -282,6 +285,26 @@ TEST_F(FillDialog, AScriptForTheShownDialogRunsOnceTheLoopIsIdle) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].Text.find(u"<Fill & submit> BitBtn3"), std::u16string::npos)
       << platform::U8(shown[0].Text);
+}
+
+TEST_F(FillDialog, APersonWorksWithTheShownDialogAtTheTerminal) {
+  std::istringstream in(
+      "select FormSetListBox 1\nmenu FormSetListBox\n2\n"
+      "dblclick ProfileListBox Home\n");
+  std::ostringstream out;
+  platform::ui::TTerminalBackend terminal(in, out);
+  TBackendScope terminalScope(terminal);
+  ShowRefreshed();
+  terminal.Idle();
+  EXPECT_EQ(calls, (std::vector<std::u16string>{u"default shop.example/cart []",
+                                                u"profile Home empty", u"hidden"}));
+  const std::string text = out.str();
+  EXPECT_NE(text.find("    1: [C] Work [shop.example/cart] (bold, HotLight)\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("  1. Set default for active profile\n"
+                      "  2. Drop default form card for active profile\n   ---\n  4. Delete\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("(Quillora closed)"), std::string::npos);
 }
 
 }  // namespace
