@@ -13,6 +13,7 @@
 #include "manager/recognition/DefaultContent.h"
 #include "manager/service/QoraManager.h"
 #include "manager/store/ManagerStore.h"
+#include "manager/store/PasswordHash.h"
 #include "manager/store/StoreTesting.h"
 #include "platform/com/PendingEvents.h"
 #include "platform/com/RunningObjects.h"
@@ -130,6 +131,23 @@ TEST_F(AgentWithManager, ProfilesAndCardsOfTheManagerReachTheFillDialog) {
   agent->ShowDialog(true);
   ASSERT_TRUE(agent->IsDialogVisible());
   EXPECT_EQ(agent->FillDialog()->ProfileListBox.Count(), agent->Profiles().Count());
+}
+
+TEST_F(AgentWithManager, LoginUnlocksWithTheRightPasswordOnlyAndLogoutLocksAgain) {
+  StartManager();
+  Other().SetPasswordHash(1, manager::HashPassword(u"s3cret"));
+  ASSERT_TRUE(agent->IsConnected());
+  EXPECT_FALSE(agent->IsLoggedIn());
+  backend.Script(u"Enter password",
+                 {Action::Type(u"PasswordEdit", u"wrong"), Action::Click(u"OKButton")});
+  EXPECT_FALSE(agent->Login());
+  EXPECT_FALSE(agent->IsLoggedIn());
+  backend.Script(u"Enter password",
+                 {Action::Type(u"PasswordEdit", u"s3cret"), Action::Click(u"OKButton")});
+  EXPECT_TRUE(agent->Login());
+  EXPECT_TRUE(agent->IsLoggedIn());
+  agent->SetLoggedIn(false);
+  EXPECT_FALSE(agent->IsLoggedIn());
 }
 
 // The real manager behind the bus adaptor, served by a thread of its own.

@@ -379,5 +379,53 @@ TEST_F(PasswordDialog, CancelAnswersFalseAndKeepsThePassword) {
   EXPECT_EQ(password, u"kept");
 }
 
+// --- the same dialogs worked by a person at the terminal ---
+
+struct TerminalSession {
+  explicit TerminalSession(const char* typed) : in(typed) {}
+  std::istringstream in;
+  std::ostringstream out;
+  platform::ui::TTerminalBackend terminal{in, out};
+  TBackendScope scope{terminal};
+};
+
+TEST(DialogsAtTheTerminal, SettingsDependenciesFollowTheTypedClicks) {
+  TerminalSession session("uncheck AutoFillCheckBox\ncheck AutoFillCheckBox\n"
+                          "check AutoSubmitCheckBox\nclick OKButton\n");
+  TQMSettingsDialog dialog(platform::NoWindow);
+  TQMOptions options;
+  options.AutoFill = 1;
+  options.AutoSubmit = 0;
+  bool setAsDefault = false;
+  ASSERT_TRUE(dialog.Execute(options, setAsDefault)) << session.out.str();
+  EXPECT_EQ(options.AutoFill, 1);
+  EXPECT_EQ(options.AutoSubmit, 1);
+  EXPECT_NE(session.out.str().find("Quillora settings"), std::string::npos);
+}
+
+TEST(DialogsAtTheTerminal, BindFieldAnswersTheEntryChosenInAGroup) {
+  TerminalSession session("select GroupsComboBox \"Personal\"\n"
+                          "select TextListBox \"Last name\"\nclick OKButton\n");
+  TProfileBindFieldForm dialog(platform::NoWindow);
+  EXPECT_EQ(dialog.Execute(SampleGroups), u"Last name") << session.out.str();
+}
+
+TEST(DialogsAtTheTerminal, PasswordIsTypedAndTheEndOfInputCancels) {
+  {
+    TerminalSession session("type PasswordEdit  s3cret \nkey enter\n");
+    TEnterPasswordForm dialog(platform::NoWindow);
+    std::u16string password;
+    ASSERT_TRUE(dialog.Execute(password)) << session.out.str();
+    EXPECT_EQ(password, u"s3cret");
+    EXPECT_EQ(session.out.str().find("s3cret"), std::string::npos)
+        << "the password is never echoed: " << session.out.str();
+  }
+  TerminalSession session("type PasswordEdit x\n");
+  TEnterPasswordForm dialog(platform::NoWindow);
+  std::u16string password = u"kept";
+  EXPECT_FALSE(dialog.Execute(password));
+  EXPECT_EQ(password, u"kept");
+}
+
 }  // namespace
 }  // namespace qm
