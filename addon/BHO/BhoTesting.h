@@ -29,11 +29,13 @@ inline std::u16string AttributeText(const ComPtr<PageElement>& element, std::u16
   return element->getAttribute(name).ToText();
 }
 
-// An element of the given tag name that has no view at all, so every
-// operation that needs one fails; optionally raising from getAttribute.
-class BrokenElement : public platform::ComObject<PageElement> {
+// An element of any tag name with the views given and nothing behind them:
+// the failure paths that no well-behaved page reaches. With
+// RaiseOnAttributes, reading and writing attributes raise.
+template <class... Views>
+class StubElement : public platform::ComObject<PageElement, Views...> {
 public:
-  explicit BrokenElement(std::u16string tag) : tag_(std::move(tag)) {}
+  explicit StubElement(std::u16string tag) : tag_(std::move(tag)) {}
   bool RaiseOnAttributes = false;
 
   uint32_t Advise(const ComPtr<PageEventSink>&) override { return 1; }
@@ -63,32 +65,18 @@ private:
   std::u16string tag_;
 };
 
+// An element that has no view at all, so every operation that needs one
+// fails.
+using BrokenElement = StubElement<>;
+
 // A form whose controls are the given elements, of any engine; an index in
 // RaiseAt raises when asked for.
-class ListForm : public platform::ComObject<PageElement, platform::PageFormElement> {
+class ListForm : public StubElement<platform::PageFormElement> {
 public:
-  explicit ListForm(std::vector<ComPtr<PageElement>> controls) : controls_(std::move(controls)) {}
+  explicit ListForm(std::vector<ComPtr<PageElement>> controls)
+      : StubElement(u"FORM"), controls_(std::move(controls)) {}
   int32_t RaiseAt = -1;
 
-  // PageElement
-  uint32_t Advise(const ComPtr<PageEventSink>&) override { return 1; }
-  void Unadvise(uint32_t) override {}
-  std::u16string tagName() override { return u"FORM"; }
-  Variant getAttribute(std::u16string_view) override { return Variant::Null(); }
-  void setAttribute(std::u16string_view, const Variant&) override {}
-  bool removeAttribute(std::u16string_view) override { return false; }
-  ComPtr<platform::PageStyle> style() override { return {}; }
-  std::u16string title() override { return {}; }
-  void setTitle(std::u16string_view) override {}
-  int32_t sourceIndex() override { return 0; }
-  std::u16string innerText() override { return {}; }
-  std::u16string innerHTML() override { return {}; }
-  ComPtr<PageElement> parentElement() override { return {}; }
-  ComPtr<platform::PageDocument> document() override { return {}; }
-  void click() override {}
-  Variant onclick() override { return Variant::Null(); }
-  void setOnclick(const Variant&) override {}
-  // PageFormElement
   int32_t length() override { return static_cast<int32_t>(controls_.size()); }
   ComPtr<PageElement> item(int32_t index) override {
     if (index == RaiseAt) throw platform::Exception(u"control is gone");

@@ -30,6 +30,9 @@ public:
 
   bool HandleEvent(PageEventType type, const ComPtr<PageEvent>&) override {
     if (owner_ == nullptr) return true;
+    // Removing the mark detaches the owner, which drops its reference to
+    // this object; an engine need not hold one while it calls us.
+    const ComPtr<TElementChangeEvents> self(this);
     switch (kind_) {
       case TKind::Input:
         if (type == PageEventType::PropertyChange) owner_->CompareValue(loc::InputChangeHandler);

@@ -32,7 +32,8 @@ protected:
   }
   ComPtr<PageBrowser> Top() { return ComPtr<PageBrowser>(browser_.Get()); }
   static std::u16string NameOf(const ComPtr<PageBrowser>& browser) {
-    return browser->LocationURL().substr(9);  // after "http://h/"
+    const std::u16string url = browser->LocationURL();
+    return url.empty() ? url : url.substr(9);  // after "http://h/"
   }
   std::vector<std::u16string> ButtonNames(bool expected) {
     std::vector<std::u16string> names;
@@ -46,6 +47,16 @@ protected:
     return names;
   }
   using Names = std::vector<std::u16string>;
+  // A browser walk that notes every browser and stops at stopAt ("*": the
+  // first one); answers what Enumerate answered.
+  bool WalkBrowsers(Names& visited, std::u16string_view stopAt = {}) {
+    TWBEnumerator walker;
+    walker.OnBrowser = [&](TWBEnumerator&, const ComPtr<PageBrowser>& browser) {
+      visited.push_back(NameOf(browser));
+      return !(stopAt == u"*" || (!stopAt.empty() && NameOf(browser) == stopAt));
+    };
+    return walker.Enumerate(Top());
+  }
 
   std::shared_ptr<MapResourceLoader> loader_;
   ComPtr<MemBrowser> browser_;
@@ -54,31 +65,17 @@ protected:
 TEST_F(FrameWalks, BrowsersAreVisitedDepthFirstInDocumentOrder) {
   browser_->Load(u"http://h/top.html");
   Names visited;
-  TWBEnumerator walker;
-  walker.OnBrowser = [&](TWBEnumerator&, const ComPtr<PageBrowser>& browser) {
-    visited.push_back(NameOf(browser));
-    return true;
-  };
-  EXPECT_TRUE(walker.Enumerate(Top()));
+  EXPECT_TRUE(WalkBrowsers(visited));
   EXPECT_EQ(visited, (Names{u"top.html", u"a.html", u"a1.html", u"b.html"}));
 }
 
 TEST_F(FrameWalks, ABrowserThatStopsTheWalkEndsEveryWalkAboveIt) {
   browser_->Load(u"http://h/top.html");
   Names visited;
-  TWBEnumerator walker;
-  walker.OnBrowser = [&](TWBEnumerator&, const ComPtr<PageBrowser>& browser) {
-    visited.push_back(NameOf(browser));
-    return NameOf(browser) != u"a1.html";
-  };
-  EXPECT_FALSE(walker.Enumerate(Top()));
+  EXPECT_FALSE(WalkBrowsers(visited, u"a1.html"));
   EXPECT_EQ(visited, (Names{u"top.html", u"a.html", u"a1.html"}));
   visited.clear();
-  walker.OnBrowser = [&](TWBEnumerator&, const ComPtr<PageBrowser>& browser) {
-    visited.push_back(NameOf(browser));
-    return false;
-  };
-  EXPECT_FALSE(walker.Enumerate(Top()));
+  EXPECT_FALSE(WalkBrowsers(visited, u"*"));
   EXPECT_EQ(visited, Names{u"top.html"});
 }
 
@@ -111,24 +108,14 @@ TEST_F(FrameWalks, AFrameWithoutAnHtmlDocumentEndsTheWalks) {
   browser_->Load(u"http://h/withpic.html");
   EXPECT_EQ(ButtonNames(false), Names{u"top"}) << "the frame after the picture is not visited";
   Names visited;
-  TWBEnumerator walker;
-  walker.OnBrowser = [&](TWBEnumerator&, const ComPtr<PageBrowser>& browser) {
-    visited.push_back(NameOf(browser));
-    return true;
-  };
-  EXPECT_FALSE(walker.Enumerate(Top())) << "a picture lists no embedded objects";
+  EXPECT_FALSE(WalkBrowsers(visited)) << "a picture lists no embedded objects";
   EXPECT_EQ(visited, (Names{u"withpic.html", u"pic.png"}));
 }
 
 TEST_F(FrameWalks, ABrowserWithoutDocumentIsDone) {
   Names visited;
-  TWBEnumerator walker;
-  walker.OnBrowser = [&](TWBEnumerator&, const ComPtr<PageBrowser>&) {
-    visited.push_back(u"x");
-    return true;
-  };
-  EXPECT_TRUE(walker.Enumerate(Top()));
-  EXPECT_EQ(visited.size(), 1u);
+  EXPECT_TRUE(WalkBrowsers(visited));
+  EXPECT_EQ(visited, Names{u""});
   TElemEnumerator elements;
   elements.OnElement = [](TWBEnumerator&, const ComPtr<PageElement>&) { return true; };
   EXPECT_FALSE(elements.Enumerate<PageButtonElement>(Top())) << "no HTML document to look at";

@@ -3,6 +3,9 @@
 // FillFormSelect.cpp.
 #include "addon/BHO/FillFormUtils.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "addon/BHO/ElementTracker.h"
 #include "core/Common/LocationCodes.h"
 #include "core/Common/TextUtils.h"
@@ -17,12 +20,15 @@ using platform::PageTextAreaElement;
 
 namespace {
 
-// Input types that take typed text. Beyond text and password, the newer
-// text-entry types are filled the same way, or sign-up pages that use them
-// would be left half empty while the fill reports success.
+// Input types that take typed text. Browsers that predate the newer
+// text-entry types showed them as "text", and forms were filled there; an
+// engine that reports them as they are must fill them too, or a sign-up
+// page would be left half empty while its card fill reports success.
 bool TakesText(const std::u16string& type) {
-  return type == u"text" || type == u"password" || type == u"email" || type == u"tel" ||
-         type == u"url" || type == u"search";
+  static constexpr std::u16string_view types[] = {
+      u"text",   u"password", u"email", u"tel",  u"url",  u"search",
+      u"number", u"date",     u"month", u"week", u"time", u"datetime-local"};
+  return std::find(std::begin(types), std::end(types), type) != std::end(types);
 }
 
 // At most maxLength UTF-16 units, never ending in half a surrogate pair.
@@ -113,9 +119,19 @@ TCardFillResult FillFormFromCard(const ComPtr<PageElement>& form, const TTransit
         card.SubmitFieldIndex >= 0 && card.SubmitFieldIndex < card.Fields.Count()
             ? &card.Fields[card.SubmitFieldIndex]
             : nullptr;
-    const std::vector<ComPtr<PageElement>> counted = fill_detail::CountedControls(form);
+    // Positions are looked up in the form as it stands when each field comes
+    // up: a ticked box or a chosen option may run a script that adds or
+    // drops controls, and the card's later positions count those. The
+    // controls are only listed again when their number changed.
+    const auto view = RequireView<platform::PageFormElement>(form);
+    int32_t listedLength = view->length();
+    std::vector<ComPtr<PageElement>> counted = fill_detail::CountedControls(form);
     for (const TTransitField& field : card.Fields) {
       if (field.ElementIndex == -1) continue;
+      if (const int32_t length = view->length(); length != listedLength) {
+        listedLength = length;
+        counted = fill_detail::CountedControls(form);
+      }
       if (field.ElementIndex < 0 || static_cast<size_t>(field.ElementIndex) >= counted.size()) {
         result.Complete = false;
         continue;

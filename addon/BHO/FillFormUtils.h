@@ -147,8 +147,10 @@ struct TCardFillResult {
 
 // Fills form from card by position (ElementIndex among the counted
 // controls); hidden fields are not filled. Marks or unmarks every filled
-// control after the card's ProfileField. Controls are located as the form
-// stood when the fill began. Reports (FillFormFromCard) and raises.
+// control after the card's ProfileField. A field's control is found in the
+// form as it stands when the field comes up, so controls that a script of
+// an earlier fill added are found where the card expects them. Reports
+// (FillFormFromCard) and raises.
 TCardFillResult FillFormFromCard(const ComPtr<PageElement>& form, const TTransitFormCard& card,
                                  TElementChangingTracker& tracker, const TLexicon& lexicon);
 

@@ -92,7 +92,7 @@ TEST_F(Filling, RadiosAreOnlyEverChecked) {
 TEST_F(Filling, InputsThatTakeNoTextAreLeftAlone) {
   Load(
       "<input type=hidden id=h value=keep><input type=submit id=s value=Go>"
-      "<input type=email id=e><input type=file id=f>");
+      "<input type=email id=e><input type=file id=f><input type=number id=n>");
   EXPECT_FALSE(FillInput(ById(doc_, u"h"), ValueKindLiteral, u"new", {}));
   EXPECT_FALSE(FillInput(ById(doc_, u"s"), ValueKindLiteral, u"new", {}));
   EXPECT_FALSE(FillInput(ById(doc_, u"f"), ValueKindLiteral, u"/etc/passwd", {}));
@@ -100,6 +100,8 @@ TEST_F(Filling, InputsThatTakeNoTextAreLeftAlone) {
   EXPECT_EQ(Value(u"s"), u"Go");
   EXPECT_TRUE(FillInput(ById(doc_, u"e"), ValueKindLiteral, u"jo@example.com", {}));
   EXPECT_EQ(Value(u"e"), u"jo@example.com");
+  EXPECT_TRUE(FillInput(ById(doc_, u"n"), ValueKindLiteral, u"42", {}));
+  EXPECT_EQ(Value(u"n"), u"42");
 }
 
 TEST_F(Filling, TextareasTakeTheFirstCandidateForWordAndLexiconKinds) {
@@ -186,6 +188,25 @@ TEST_F(Filling, ACardThatDoesNotFitTheFormIsIncompleteButFillsWhatFits) {
   EXPECT_EQ(read.Fields[0].Value, u"1");
   EXPECT_EQ(read.Fields[2].Value, u"");
   EXPECT_EQ(read.Fields[3].Value, u"");
+}
+
+TEST_F(Filling, ControlsThatAnEarlierFillRevealsAreFoundWhereTheCardExpectsThem) {
+  scripts_->Bind(u"reveal()", [&](ScriptContext&) {
+    doc_->AppendHtml(*doc_->ElementById(u"extra"), "<input name=street>");
+  });
+  Load(
+      "<form id=f><input type=checkbox name=ship onclick='reveal()'><div id=extra></div>"
+      "<input name=last></form>");
+  TTransitFormCard card;
+  AddField(card, 0, u"ship", u"input", u"checkbox", u"true");
+  AddField(card, 1, u"street", u"input", u"text", u"Main St 1");
+  AddField(card, 2, u"last", u"input", u"text", u"Jo");
+  EXPECT_TRUE(FillFormFromCard(ById(doc_, u"f"), card, tracker_, lexicon_).Complete);
+  TTransitFormCard read;
+  ReadFormFields(ById(doc_, u"f"), nullptr, read);
+  ASSERT_EQ(read.Fields.Count(), 3);
+  EXPECT_EQ(read.Fields[1].Value, u"Main St 1");
+  EXPECT_EQ(read.Fields[2].Value, u"Jo");
 }
 
 TEST_F(Filling, ACardNamesTheControlThatSubmittedTheStoredForm) {
