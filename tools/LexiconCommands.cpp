@@ -1,6 +1,5 @@
 // qmtool lexicon: normalise texts and expand templates with a lexicon, and
 // write and inspect the lexicon streams the manager hands to the add-on.
-#include <optional>
 #include <ostream>
 
 #include "core/Common/LexiconJson.h"
@@ -15,58 +14,12 @@ namespace {
 
 using platform::U8;
 
-// The options of the lexicon commands, each with a value ("--name VALUE"
-// or "--name=VALUE"), anywhere before the operands' "--".
-struct LexiconArgs {
-  std::optional<std::string> LexiconFile;
-  std::optional<std::string> Mark;
-  std::optional<std::string> Version;
-  std::vector<std::string> Operands;
-};
-
-LexiconArgs ParseArgs(const std::vector<std::string>& args,
-                      std::initializer_list<std::string_view> allowed) {
-  LexiconArgs parsed;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--") {
-      parsed.Operands.insert(parsed.Operands.end(), args.begin() + static_cast<long>(i) + 1,
-                             args.end());
-      break;
-    }
-    if (a.size() < 2 || a[0] != '-') {
-      parsed.Operands.push_back(a);
-      continue;
-    }
-    const size_t eq = a.find('=');
-    const std::string name = a.substr(0, eq);
-    std::optional<std::string>* slot = name == "--lexicon"   ? &parsed.LexiconFile
-                                       : name == "--mark"    ? &parsed.Mark
-                                       : name == "--version" ? &parsed.Version
-                                                             : nullptr;
-    bool known = slot != nullptr;
-    if (known) {
-      known = false;
-      for (std::string_view n : allowed)
-        known = known || n == name;
-    }
-    if (!known) throw ToolError("unknown option " + name);
-    if (eq != std::string::npos) {
-      *slot = a.substr(eq + 1);
-    } else if (i + 1 < args.size()) {
-      *slot = args[++i];
-    } else {
-      throw ToolError(name + " needs a value");
-    }
-  }
-  return parsed;
-}
-
-int32_t VersionOf(const LexiconArgs& args) {
-  if (!args.Version) return LexiconStreamVersion;
+int32_t VersionOf(const TToolArgs& args) {
+  if (!args.Has("--version")) return LexiconStreamVersion;
+  const std::string text = args.Value("--version");
   int32_t version = 0;
-  if (!TryTextToInt(ArgText(*args.Version), version)) {
-    throw ToolError("--version expects a whole number, not '" + *args.Version + "'");
+  if (!TryTextToInt(ArgText(text), version)) {
+    throw ToolError("--version expects a whole number, not '" + text + "'");
   }
   return version;
 }
@@ -96,12 +49,13 @@ void LoadLexicon(const std::string& path, int32_t version, TLexicon& lexicon, To
   }
 }
 
-void LexiconFor(const LexiconArgs& args, TLexicon& lexicon, ToolContext& io) {
-  if (args.LexiconFile) LoadLexicon(*args.LexiconFile, LexiconStreamVersion, lexicon, io);
+void LexiconFor(const TToolArgs& args, TLexicon& lexicon, ToolContext& io) {
+  if (args.Has("--lexicon"))
+    LoadLexicon(args.Value("--lexicon"), LexiconStreamVersion, lexicon, io);
 }
 
 int Normalize(const std::vector<std::string>& rawArgs, ToolContext& io) {
-  const LexiconArgs args = ParseArgs(rawArgs, {"--lexicon"});
+  const TToolArgs args = ParseToolArgs(rawArgs, {"--lexicon"});
   if (args.Operands.empty()) throw ToolError("expects at least one TEXT");
   TLexicon lexicon;
   LexiconFor(args, lexicon, io);
@@ -112,12 +66,13 @@ int Normalize(const std::vector<std::string>& rawArgs, ToolContext& io) {
 }
 
 int Expand(const std::vector<std::string>& rawArgs, ToolContext& io) {
-  const LexiconArgs args = ParseArgs(rawArgs, {"--lexicon", "--mark"});
+  const TToolArgs args = ParseToolArgs(rawArgs, {"--lexicon", "--mark"});
   if (args.Operands.empty()) throw ToolError("expects at least one TEMPLATE");
   char16_t mark = u'|';
-  if (args.Mark) {
-    const std::u16string m = ArgText(*args.Mark);
-    if (m.size() != 1) throw ToolError("--mark expects one character, not '" + *args.Mark + "'");
+  if (args.Has("--mark")) {
+    const std::string given = args.Value("--mark");
+    const std::u16string m = ArgText(given);
+    if (m.size() != 1) throw ToolError("--mark expects one character, not '" + given + "'");
     mark = m[0];
   }
   TLexicon lexicon;
@@ -140,7 +95,7 @@ int Expand(const std::vector<std::string>& rawArgs, ToolContext& io) {
 }
 
 int Encode(const std::vector<std::string>& rawArgs, ToolContext& io) {
-  const LexiconArgs args = ParseArgs(rawArgs, {});
+  const TToolArgs args = ParseToolArgs(rawArgs, {});
   if (args.Operands.size() != 1) throw ToolError("expects exactly one JSON file (- for stdin)");
   const std::string& path = args.Operands[0];
   TLexicon lexicon;
@@ -157,7 +112,7 @@ int Encode(const std::vector<std::string>& rawArgs, ToolContext& io) {
 }
 
 int Decode(const std::vector<std::string>& rawArgs, ToolContext& io) {
-  const LexiconArgs args = ParseArgs(rawArgs, {"--version"});
+  const TToolArgs args = ParseToolArgs(rawArgs, {"--version"});
   if (args.Operands.size() != 1) throw ToolError("expects exactly one STREAM file (- for stdin)");
   TLexicon lexicon;
   LoadLexicon(args.Operands[0], VersionOf(args), lexicon, io);

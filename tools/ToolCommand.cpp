@@ -58,20 +58,46 @@ int RunCommand(const TCommandProgram& program, const ToolCommand& c, std::vector
 
 }  // namespace
 
-CommandTable BuildCommandTable() {
-  CommandTable table;
-  RegisterCommaTextCommands(table);
-  RegisterLexiconCommands(table);
-  RegisterTransitCommands(table);
-  return table;
-}
-
 std::vector<std::string> Operands(const std::vector<std::string>& args) {
   if (!args.empty() && args[0] == "--") return {args.begin() + 1, args.end()};
   for (const std::string& a : args) {
     if (a.size() > 1 && a[0] == '-' && a != "--") throw ToolError("unknown option " + a);
   }
   return args;
+}
+
+TToolArgs ParseToolArgs(const std::vector<std::string>& args,
+                        const std::set<std::string>& withValue,
+                        const std::set<std::string>& flags) {
+  TToolArgs parsed;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--") {
+      parsed.Operands.insert(parsed.Operands.end(), args.begin() + static_cast<long>(i) + 1,
+                             args.end());
+      break;
+    }
+    if (a.size() < 2 || a[0] != '-') {
+      parsed.Operands.push_back(a);
+      continue;
+    }
+    const size_t eq = a.find('=');
+    const std::string name = a.substr(0, eq);
+    if (withValue.count(name) > 0) {
+      if (eq != std::string::npos) {
+        parsed.Values[name] = a.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        parsed.Values[name] = args[++i];
+      } else {
+        throw ToolError(name + " needs a value");
+      }
+    } else if (eq == std::string::npos && flags.count(name) > 0) {
+      parsed.Flags.insert(name);
+    } else {
+      throw ToolError("unknown option " + name);
+    }
+  }
+  return parsed;
 }
 
 std::string ReadInput(const std::string& path, ToolContext& io) {
@@ -129,13 +155,6 @@ int RunCommandTable(const TCommandProgram& program, const std::vector<std::strin
   io.Err << program.Name << ": unknown command '" << group << " " << args[1] << "' (try "
          << program.Name << " " << group << " --help)\n";
   return 2;
-}
-
-int RunTool(const std::vector<std::string>& args, ToolContext& io) {
-  const TCommandProgram program{"qmtool", "GROUP VERB [ARGS...]",
-                                "Tools over the Quillmate core. Every command answers --help.",
-                                BuildCommandTable()};
-  return RunCommandTable(program, args, io);
 }
 
 }  // namespace qm::tool

@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <iosfwd>
+#include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,6 +41,8 @@ struct ToolCommand {
 using CommandTable = std::vector<ToolCommand>;
 
 void RegisterCommaTextCommands(CommandTable& table);
+void RegisterExtractCommands(CommandTable& table);
+void RegisterFillCommands(CommandTable& table);
 void RegisterLexiconCommands(CommandTable& table);
 void RegisterTransitCommands(CommandTable& table);
 
@@ -68,6 +72,29 @@ int RunTool(const std::vector<std::string>& args, ToolContext& io);
 // leading "--" as it is; otherwise an argument that looks like an option
 // ("-x", but not "-" alone) raises ToolError "unknown option -x".
 std::vector<std::string> Operands(const std::vector<std::string>& args);
+
+// The arguments of a command with options. An option that takes a value
+// comes as "--name VALUE" or "--name=VALUE", a flag as "--name"; options
+// may stand anywhere before "--", and everything else (with all after
+// "--") is an operand, in order. "-" alone is an operand.
+struct TToolArgs {
+  std::map<std::string, std::string> Values;
+  std::set<std::string> Flags;
+  std::vector<std::string> Operands;
+
+  bool Has(const std::string& option) const {
+    return Values.count(option) > 0 || Flags.count(option) > 0;
+  }
+  std::string Value(const std::string& option, const std::string& fallback = {}) const {
+    const auto found = Values.find(option);
+    return found == Values.end() ? fallback : found->second;
+  }
+};
+
+// Raises ToolError "unknown option --x" and "--x needs a value".
+TToolArgs ParseToolArgs(const std::vector<std::string>& args,
+                        const std::set<std::string>& withValue,
+                        const std::set<std::string>& flags = {});
 
 // Reads a whole file, or standard input for "" or "-"; raises ToolError.
 std::string ReadInput(const std::string& path, ToolContext& io);

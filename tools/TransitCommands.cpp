@@ -1,5 +1,7 @@
 // qmtool transit: the transit form set stream to and from JSON, and the
 // best-card score of a probe against stored cards.
+#include "tools/TransitCommands.h"
+
 #include <ostream>
 
 #include "core/Common/QMTransitUtils.h"
@@ -10,18 +12,11 @@
 #include "tools/ToolCommand.h"
 
 namespace qm::tool {
-namespace {
 
-bool IsStdin(const std::string& path) { return path.empty() || path == "-"; }
-
-// The optional FILE operand of encode and decode.
-std::string OptionalFile(const std::vector<std::string>& args) {
-  const auto operands = Operands(args);
-  if (operands.size() > 1) throw ToolError("expects at most one FILE");
-  return operands.empty() ? std::string() : operands[0];
+bool IsStdin(const std::string& path) {
+  return path.empty() || path == "-";
 }
 
-// A form set from JSON; a file's errors are prefixed with its name.
 TTransitFormSet LoadJsonSet(const std::string& path, ToolContext& io) {
   const std::string text = ReadInput(path, io);
   try {
@@ -30,6 +25,15 @@ TTransitFormSet LoadJsonSet(const std::string& path, ToolContext& io) {
     if (IsStdin(path)) throw;
     throw ToolError(path + ": " + e.what());
   }
+}
+
+namespace {
+
+// The optional FILE operand of encode and decode.
+std::string OptionalFile(const std::vector<std::string>& args) {
+  const auto operands = Operands(args);
+  if (operands.size() > 1) throw ToolError("expects at most one FILE");
+  return operands.empty() ? std::string() : operands[0];
 }
 
 int Encode(const std::vector<std::string>& args, ToolContext& io) {

@@ -32,34 +32,9 @@ int RunManager(const std::vector<std::string>& args, ToolContext& io) {
 namespace {
 
 TParsedArgs ParseWith(const std::vector<std::string>& args, size_t minOperands, size_t maxOperands,
-                      const std::set<std::string>& withValue, const std::set<std::string>& flags) {
-  TParsedArgs parsed;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--") {
-      parsed.Operands.insert(parsed.Operands.end(), args.begin() + i + 1, args.end());
-      break;
-    }
-    if (arg.size() < 2 || arg[0] != '-') {
-      parsed.Operands.push_back(arg);
-      continue;
-    }
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    if (name == "--db" || withValue.count(name) > 0) {
-      if (equals != std::string::npos) {
-        parsed.Values[name] = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        parsed.Values[name] = args[++i];
-      } else {
-        throw ToolError(name + " needs a value");
-      }
-    } else if (flags.count(arg) > 0) {
-      parsed.Flags.insert(arg);
-    } else {
-      throw ToolError("unknown option " + arg);
-    }
-  }
+                      std::set<std::string> withValue, const std::set<std::string>& flags) {
+  withValue.insert("--db");
+  TParsedArgs parsed = tool::ParseToolArgs(args, withValue, flags);
   if (parsed.Operands.size() < minOperands) throw ToolError("too few arguments (see --help)");
   if (parsed.Operands.size() > maxOperands) {
     throw ToolError("unexpected argument '" + parsed.Operands[maxOperands] + "' (see --help)");

@@ -42,19 +42,7 @@ void RegisterDataCommands(CommandTable& table);
 void RegisterServeCommand(CommandTable& table);
 
 // One command's arguments: options with a value, flags, operands.
-struct TParsedArgs {
-  std::map<std::string, std::string> Values;
-  std::set<std::string> Flags;
-  std::vector<std::string> Operands;
-
-  bool Has(const std::string& option) const {
-    return Values.count(option) > 0 || Flags.count(option) > 0;
-  }
-  std::string Value(const std::string& option, const std::string& fallback = {}) const {
-    const auto found = Values.find(option);
-    return found == Values.end() ? fallback : found->second;
-  }
-};
+using TParsedArgs = tool::TToolArgs;
 
 std::unique_ptr<TManagerStore> OpenStore(const TParsedArgs& args);
 
