@@ -10,10 +10,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "platform/rtl/OsError.h"
 
 namespace qm::testing {
 namespace {
@@ -21,9 +22,7 @@ namespace {
 constexpr int AddressFd = 3;
 constexpr auto StartTimeout = std::chrono::seconds(10);
 
-[[noreturn]] void Fail(const std::string& what) {
-  throw std::runtime_error("private bus: " + what + ": " + std::strerror(errno));
-}
+[[noreturn]] void Fail(const std::string& what) { platform::RaiseOSError("private bus: " + what); }
 
 // The program's path, looked up before forking (the child may not search).
 std::string FindProgram(const std::string& name) {

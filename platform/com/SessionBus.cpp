@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/rtl/OsError.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::platform {
@@ -121,7 +122,7 @@ std::span<const uint8_t> ReadByteArray(sdbus::Message& message) {
 
 BusEventLoop::BusEventLoop(sdbus::IConnection& connection) : connection_(connection) {
   wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd_ < 0) throw BusException(sdbus::createError(errno, "Failed to create an eventfd"));
+  if (wakeFd_ < 0) RaiseOSError("Failed to create an eventfd");
 }
 
 BusEventLoop::~BusEventLoop() {
