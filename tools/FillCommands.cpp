@@ -9,6 +9,7 @@
 #include "core/Common/QMLexicon.h"
 #include "core/Common/TransitJson.h"
 #include "platform/rtl/Utf.h"
+#include "tools/LexiconCommands.h"
 #include "tools/PageFiles.h"
 #include "tools/ToolCommand.h"
 #include "tools/TransitCommands.h"
@@ -63,20 +64,21 @@ bool FillForm(const ComPtr<PageElement>& form, size_t formIndex, const TTransitF
 }
 
 int Fill(const std::vector<std::string>& rawArgs, ToolContext& io) {
-  const TToolArgs args = ParseToolArgs(rawArgs, {"--card", "--url", "--out"});
+  const TToolArgs args = ParseToolArgs(rawArgs, {"--card", "--url", "--out", "--lexicon"});
   if (args.Operands.size() != 1) throw ToolError("expects exactly one PAGE file (see --help)");
   if (!args.Has("--card")) throw ToolError("needs --card CARD.json, the form set to fill from");
   const std::string cardFile = args.Value("--card");
   const std::string& pageFile = args.Operands[0];
-  if (IsStdin(pageFile) && IsStdin(cardFile)) {
-    throw ToolError("only one of PAGE and CARD can be standard input");
-  }
+  const int fromStdin = int{IsStdin(pageFile)} + int{IsStdin(cardFile)} +
+                        int{args.Has("--lexicon") && IsStdin(args.Value("--lexicon"))};
+  if (fromStdin > 1) throw ToolError("only one of PAGE, CARD and --lexicon can be standard input");
   const TTransitFormSet cards = LoadJsonSet(cardFile, io);
   if (cards.Empty()) throw ToolError(cardFile + ": holds no card to fill from");
+  TLexicon lexicon;
+  LoadLexiconOption(args, lexicon, io);
   const TToolPage page = OpenPageFile(pageFile, args.Value("--url"), io);
 
   const std::vector<ComPtr<PageElement>> forms = PageForms(page);
-  const TLexicon lexicon;
   // The marks of bound controls are watched until the page is written.
   std::vector<std::unique_ptr<TElementChangingTracker>> trackers;
   bool anyMatched = false;
@@ -101,7 +103,8 @@ int Fill(const std::vector<std::string>& rawArgs, ToolContext& io) {
 
 void RegisterFillCommands(CommandTable& table) {
   table.push_back(
-      {"fill", "", "qmtool fill PAGE --card CARD.json [--url URL] [--out FILLED.html]",
+      {"fill", "",
+       "qmtool fill PAGE --card CARD.json [--url URL] [--lexicon FILE] [--out FILLED.html]",
        "Fills the forms of an HTML page file from the best matching cards of a form set.",
        "CARD is a form set in the JSON of \"qmtool transit decode\" (- for standard\n"
        "input). Each form of the page (its own, then those of its frames, read as\n"
@@ -111,7 +114,9 @@ void RegisterFillCommands(CommandTable& table) {
        "JSON line per field of every form: form (its number from 0), name, tag, type\n"
        "and the value the field now holds. --out writes the filled page (the top\n"
        "document, UTF-8, values written into its markup). Exits with status 1 when no\n"
-       "card matches any form.",
+       "card matches any form. Options are matched through the initial lexicon, or\n"
+       "through the version-10 lexicon stream of --lexicon FILE (as \"qmtool lexicon\n"
+       "encode\" writes it).",
        Fill});
 }
 

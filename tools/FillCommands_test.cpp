@@ -112,7 +112,7 @@ TEST(FillCommand, BadArgumentsExitTwoWithAClearMessage) {
   r = RunToolCapture({"fill", page, "--card", empty});
   EXPECT_EQ(r.Err, "qmtool fill: " + empty + ": holds no card to fill from\n");
   r = RunToolCapture({"fill", "-", "--card", "-"});
-  EXPECT_EQ(r.Err, "qmtool fill: only one of PAGE and CARD can be standard input\n");
+  EXPECT_EQ(r.Err, "qmtool fill: only one of PAGE, CARD and --lexicon can be standard input\n");
   const std::string nowhere = (folder.Root() / "no/such/folder/x.html").string();
   r = RunToolCapture({"fill", page, "--card", StoredCards(folder, page), "--out", nowhere});
   EXPECT_EQ(r.Status, 2);
@@ -121,6 +121,42 @@ TEST(FillCommand, BadArgumentsExitTwoWithAClearMessage) {
   r = RunToolCapture({"fill", "--help"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Out.rfind("usage: qmtool fill PAGE --card", 0), 0u) << r.Out;
+}
+
+TEST(FillCommand, OptionsAreMatchedThroughTheLexiconGiven) {
+  const TPageFolder folder("fill-lexicon");
+  const std::string page = folder.Write(
+      "country.html",
+      "<form action=/a><select name=c><option>Kingdom of Spain<option>Republic of Chile"
+      "</select></form>");
+  const ToolRun extracted = RunToolCapture({"extract", page});
+  ASSERT_EQ(extracted.Status, 0) << extracted.Err;
+  TJson set = ParseJson(extracted.Out);
+  set["cards"][0]["Fields"][0]["ValueKind"] = 5;
+  set["cards"][0]["Fields"][0]["Value"] = "";
+  set["cards"][0]["Fields"][0]["Values"] = "chile";
+  const std::string cards = folder.Write("cards.json", set.dump());
+  const ToolRun lexicon =
+      RunToolCapture({"lexicon", "encode", "-"},
+                     R"({"Separators": " ", "StopWords": ["kingdom", "republic", "of"]})");
+  ASSERT_EQ(lexicon.Status, 0) << lexicon.Err;
+  const std::string lexiconFile = folder.Write("lexicon.bin", lexicon.Out);
+
+  const ToolRun plain = RunToolCapture({"fill", page, "--card", cards});
+  EXPECT_EQ(plain.Err, "form 0: card 0 (score 100), some fields not found\n")
+      << "the initial lexicon keeps the country's title";
+  const ToolRun r = RunToolCapture({"fill", page, "--card", cards, "--lexicon", lexiconFile});
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err, "form 0: card 0 (score 100), every field filled\n");
+  EXPECT_EQ(Values(r.Out).at({0, "c"}), "\"Republic of Chile\"") << "a comma text of the chosen";
+
+  const ToolRun corrupt =
+      RunToolCapture({"fill", page, "--card", cards, "--lexicon", folder.Write("bad.bin", "xy")});
+  EXPECT_EQ(corrupt.Status, 2);
+  EXPECT_NE(corrupt.Err.find("bad.bin: corrupt lexicon stream at byte"), std::string::npos)
+      << corrupt.Err;
+  EXPECT_EQ(RunToolCapture({"fill", "-", "--card", cards, "--lexicon", "-"}).Status, 2)
+      << "one standard input for two files";
 }
 
 }  // namespace

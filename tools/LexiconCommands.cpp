@@ -1,5 +1,7 @@
 // qmtool lexicon: normalise texts and expand templates with a lexicon, and
 // write and inspect the lexicon streams the manager hands to the add-on.
+#include "tools/LexiconCommands.h"
+
 #include <ostream>
 
 #include "core/Common/LexiconJson.h"
@@ -49,16 +51,11 @@ void LoadLexicon(const std::string& path, int32_t version, TLexicon& lexicon, To
   }
 }
 
-void LexiconFor(const TToolArgs& args, TLexicon& lexicon, ToolContext& io) {
-  if (args.Has("--lexicon"))
-    LoadLexicon(args.Value("--lexicon"), LexiconStreamVersion, lexicon, io);
-}
-
 int Normalize(const std::vector<std::string>& rawArgs, ToolContext& io) {
   const TToolArgs args = ParseToolArgs(rawArgs, {"--lexicon"});
   if (args.Operands.empty()) throw ToolError("expects at least one TEXT");
   TLexicon lexicon;
-  LexiconFor(args, lexicon, io);
+  LoadLexiconOption(args, lexicon, io);
   for (const std::string& text : args.Operands) {
     io.Out << U8(lexicon.Normalize(ArgText(text))) << "\n";
   }
@@ -76,7 +73,7 @@ int Expand(const std::vector<std::string>& rawArgs, ToolContext& io) {
     mark = m[0];
   }
   TLexicon lexicon;
-  LexiconFor(args, lexicon, io);
+  LoadLexiconOption(args, lexicon, io);
   std::vector<std::u16string> templates;
   for (const std::string& t : args.Operands) {
     std::u16string text = ArgText(t);
@@ -121,6 +118,11 @@ int Decode(const std::vector<std::string>& rawArgs, ToolContext& io) {
 }
 
 }  // namespace
+
+void LoadLexiconOption(const TToolArgs& args, TLexicon& lexicon, ToolContext& io) {
+  if (args.Has("--lexicon"))
+    LoadLexicon(args.Value("--lexicon"), LexiconStreamVersion, lexicon, io);
+}
 
 void RegisterLexiconCommands(CommandTable& table) {
   table.push_back({"lexicon", "normalize", "qmtool lexicon normalize [--lexicon FILE] [--] TEXT...",
