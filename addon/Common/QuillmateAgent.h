@@ -26,7 +26,7 @@
 #include <string>
 
 #include "addon/BHO/NavRecorder.h"
-#include "addon/Common/QMOptions.h"
+#include "core/Common/QMOptions.h"
 #include "core/Common/QMAgentUtils.h"
 #include "core/Common/QMLexicon.h"
 #include "core/Common/QuillmateLibEvents.h"

@@ -12,7 +12,7 @@
 // frees it. Runs on the browser window's thread.
 #pragma once
 
-#include "addon/Common/QMOptions.h"
+#include "core/Common/QMOptions.h"
 #include "platform/ui/Forms.h"
 
 namespace qm {

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <iterator>
 #include <ostream>
 
 #include "core/Common/LexiconJson.h"
 #include "core/Common/QMLexicon.h"
+#include "core/Common/QMOptions.h"
 #include "core/Common/StreamUtils.h"
 #include "core/Common/TextUtils.h"
 #include "manager/cli/ManagerCli.h"
@@ -155,17 +157,10 @@ int TranslationList(const TParsedArgs& args, ToolContext& io) {
   return 0;
 }
 
-// The options word: bits 0-5 the six switches, bits 6-7 OnSubmit.
-struct TSwitch {
-  const char* Name;
-  const char* Option;
-  int Bit;
-};
-constexpr TSwitch Switches[] = {
-    {"AutoFill", "--auto-fill", 0},        {"AutoSubmit", "--auto-submit", 1},
-    {"AskConfirm", "--ask-confirm", 2},    {"AutoShow", "--auto-show", 3},
-    {"AutoFillNew", "--auto-fill-new", 4}, {"AutoBind", "--auto-bind", 5},
-};
+// The command-line option of each switch, in the order of OptionSwitches.
+constexpr const char* SwitchOptions[] = {"--auto-fill", "--auto-submit",   "--ask-confirm",
+                                         "--auto-show", "--auto-fill-new", "--auto-bind"};
+static_assert(std::size(SwitchOptions) == std::size(OptionSwitches));
 
 int OptionsGet(const TParsedArgs& args, ToolContext& io) {
   auto store = OpenStore(args);
@@ -173,10 +168,11 @@ int OptionsGet(const TParsedArgs& args, ToolContext& io) {
   char hex[16];
   snprintf(hex, sizeof hex, "0x%x", static_cast<unsigned>(word));
   io.Out << "word: " << hex << "\n";
-  for (const TSwitch& s : Switches) {
-    io.Out << s.Name << ": " << (((word >> s.Bit) & 1) != 0 ? "on" : "off") << "\n";
+  const TQMOptions options = TQMOptions::FromWord(word);
+  for (const TOptionSwitch& s : OptionSwitches) {
+    io.Out << s.Name << ": " << (options.*s.Field != 0 ? "on" : "off") << "\n";
   }
-  io.Out << "OnSubmit: " << ((word >> 6) & 3) << "\n"
+  io.Out << "OnSubmit: " << int{options.OnSubmit} << "\n"
          << "banner-mode: " << store->BannerMode() << "\n"
          << "language: " << (store->Language().empty() ? "(none)" : Utf8(store->Language()))
          << "\n";
@@ -209,16 +205,20 @@ int OptionsSet(const TParsedArgs& args, ToolContext& io) {
   store->Write(ChangeNone, [&] {
     int32_t word = store->OptionsWord();
     if (args.Has("--word")) word = NumberOption(args, "--word", INT32_MIN, INT32_MAX);
-    for (const TSwitch& s : Switches) {
-      if (!args.Has(s.Option)) continue;
-      const std::string value = args.Value(s.Option);
+    TQMOptions options = TQMOptions::FromWord(word);
+    for (size_t i = 0; i < std::size(OptionSwitches); ++i) {
+      const char* option = SwitchOptions[i];
+      if (!args.Has(option)) continue;
+      const std::string value = args.Value(option);
       if (value != "on" && value != "off")
-        throw ToolError(std::string(s.Option) + " must be on or off");
-      word = value == "on" ? word | (1 << s.Bit) : word & ~(1 << s.Bit);
+        throw ToolError(std::string(option) + " must be on or off");
+      options.*OptionSwitches[i].Field = value == "on" ? 1 : 0;
     }
     if (args.Has("--on-submit")) {
-      word = (word & ~(3 << 6)) | (NumberOption(args, "--on-submit", 0, 2) << 6);
+      options.OnSubmit = static_cast<uint8_t>(NumberOption(args, "--on-submit", 0, 2));
     }
+    // Bits the options don't know stay as they were.
+    word = (word & ~TQMOptions::WordBits) | options.ToWord();
     if (word != store->OptionsWord()) store->SetOptionsWord(word);
     if (args.Has("--banner-mode")) store->SetBannerMode(NumberOption(args, "--banner-mode", 0, 1));
     if (args.Has("--language")) store->SetLanguage(ArgText(args.Value("--language")));

@@ -163,6 +163,10 @@ TEST_F(ManagerCliTest, OptionsNotesTranslationsAndValues) {
   EXPECT_NE(set.find("word: 0x9b\n"), std::string::npos) << set;
   EXPECT_NE(set.find("language: de\n"), std::string::npos) << set;
   EXPECT_EQ(Run({"options", "set", "--on-submit", "3"}).Status, 2);
+  const std::string high = Ok({"options", "set", "--word", "0x1D1", "--auto-fill", "off"}).Out;
+  EXPECT_NE(high.find("word: 0x1d0\nAutoFill: off\n"), std::string::npos)
+      << "a bit the options don't know stays: " << high;
+  EXPECT_NE(high.find("AutoFillNew: on\nAutoBind: off\nOnSubmit: 3\n"), std::string::npos) << high;
   EXPECT_EQ(Run({"options", "set"}).Status, 2);
   Ok({"note", "set", "https://a.example", "Hi", "There"});
   EXPECT_EQ(Ok({"note", "list"}).Out, "https://a.example\tHi\tThere\n");

@@ -1,4 +1,4 @@
-#include "addon/Common/QMOptions.h"
+#include "core/Common/QMOptions.h"
 
 namespace qm {
 

@@ -21,6 +21,9 @@ enum TOnSubmit : uint8_t {
 };
 
 struct TQMOptions {
+  // The bits of the word these options occupy; a word may carry others.
+  static constexpr int32_t WordBits = 0xFF;
+
   uint8_t AutoFill = 1;
   uint8_t AutoSubmit = 0;
   uint8_t AskConfirm = 0;
@@ -32,6 +35,18 @@ struct TQMOptions {
   int32_t ToWord() const noexcept;
   static TQMOptions FromWord(int32_t word) noexcept;
   friend bool operator==(const TQMOptions&, const TQMOptions&) = default;
+};
+
+// The six switches by name, in the order of their bits, for programs that
+// show or set them one by one.
+struct TOptionSwitch {
+  const char* Name;
+  uint8_t TQMOptions::*Field;
+};
+inline constexpr TOptionSwitch OptionSwitches[] = {
+    {"AutoFill", &TQMOptions::AutoFill},       {"AutoSubmit", &TQMOptions::AutoSubmit},
+    {"AskConfirm", &TQMOptions::AskConfirm},   {"AutoShow", &TQMOptions::AutoShow},
+    {"AutoFillNew", &TQMOptions::AutoFillNew}, {"AutoBind", &TQMOptions::AutoBind},
 };
 
 }  // namespace qm
