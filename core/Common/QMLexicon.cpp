@@ -346,58 +346,72 @@ void TLexicon::AddSubstitution(std::u16string_view key, const std::vector<std::u
   });
 }
 
+namespace {
+
+// A template cut at its placeholders: Literals[0] Items[0] Literals[1] ...
+// Items[n-1] Literals[n]. A placeholder's own text is never searched for
+// marks again, so this cut decides every expansion of the template.
+struct TTemplateParts {
+  std::vector<std::u16string_view> Literals;
+  std::vector<const TSubstitution*> Items;
+};
+
+}  // namespace
+
 std::vector<std::u16string> TLexicon::ExpandSubstitutions(
     const std::vector<std::u16string>& templates) const {
   return Reported(loc::LexiconExpandSubstitutions, [&] {
-    // Each text carries the offset from which its next placeholder is
-    // searched. What was put in for a placeholder is never searched again:
-    // a key or word that holds the mark itself would otherwise expand
-    // without end. For every other text this is the same as searching from
-    // the start, since nothing before the first placeholder holds a mark.
-    struct Pending {
-      std::u16string Text;
-      size_t From = 0;
-    };
-    std::vector<Pending> work;
-    work.reserve(templates.size());
-    for (const std::u16string& t : templates)
-      work.push_back({t, 0});
-    std::vector<Pending> result;
-    for (;;) {
-      bool expanded = false;
-      result.clear();
-      for (Pending& p : work) {
-        const size_t open = p.Text.find(PlaceholderMark, p.From);
-        if (open == std::u16string::npos) {
-          result.push_back(std::move(p));
-          continue;
-        }
-        const size_t close = p.Text.find(PlaceholderMark, open + 1);
-        if (close == std::u16string::npos) continue;
-        const std::u16string_view text(p.Text);
+    // false for a template that gives nothing: an unmatched mark or an
+    // unknown key.
+    auto split = [this](std::u16string_view text, TTemplateParts& parts) {
+      parts.Literals.clear();
+      parts.Items.clear();
+      size_t from = 0;
+      for (;;) {
+        const size_t open = text.find(PlaceholderMark, from);
+        if (open == std::u16string_view::npos) break;
+        const size_t close = text.find(PlaceholderMark, open + 1);
+        if (close == std::u16string_view::npos) return false;
         const TSubstitution* item = FindSubstitution(text.substr(open + 1, close - open - 1));
-        if (item == nullptr) continue;
-        const std::u16string_view prefix = text.substr(0, open);
-        const std::u16string_view suffix = text.substr(close + 1);
-        auto add = [&](const std::u16string& middle) {
-          std::u16string expansion;
-          expansion.reserve(prefix.size() + middle.size() + suffix.size());
-          expansion.append(prefix).append(middle).append(suffix);
-          result.push_back({std::move(expansion), open + middle.size()});
-        };
-        add(item->NormalizedKey());
-        const TWideStringList& words = item->NormalizedWords();
-        for (int i = 0; i < words.Count(); ++i)
-          add(words[i]);
-        expanded = true;
+        if (item == nullptr) return false;
+        parts.Literals.push_back(text.substr(from, open - from));
+        parts.Items.push_back(item);
+        from = close + 1;
       }
-      if (!expanded) break;
-      std::swap(work, result);
-    }
+      parts.Literals.push_back(text.substr(from));
+      return true;
+    };
     std::vector<std::u16string> texts;
-    texts.reserve(result.size());
-    for (Pending& p : result)
-      texts.push_back(std::move(p.Text));
+    TTemplateParts parts;
+    // choice[k] is -1 for the key of placeholder k, else the index of its word.
+    std::vector<int> choice;
+    for (const std::u16string& t : templates) {
+      if (texts.size() >= MaxExpansions) break;
+      if (!split(t, parts)) continue;
+      const size_t n = parts.Items.size();
+      choice.assign(n, -1);
+      for (;;) {
+        std::u16string text(parts.Literals[0]);
+        for (size_t k = 0; k < n; ++k) {
+          const TSubstitution& item = *parts.Items[k];
+          text += choice[k] < 0 ? item.NormalizedKey() : item.NormalizedWords()[choice[k]];
+          text += parts.Literals[k + 1];
+        }
+        texts.push_back(std::move(text));
+        if (texts.size() >= MaxExpansions) break;
+        // The last placeholder turns fastest, as in replacing the first
+        // placeholder of every text, then the next, in order.
+        bool advanced = false;
+        for (size_t k = n; k-- > 0;) {
+          if (++choice[k] < parts.Items[k]->NormalizedWords().Count()) {
+            advanced = true;
+            break;
+          }
+          choice[k] = -1;
+        }
+        if (!advanced) break;
+      }
+    }
     return texts;
   });
 }

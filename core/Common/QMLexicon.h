@@ -215,7 +215,11 @@ public:
   // (in their sorted order), placeholder after placeholder, so several
   // placeholders give the product. A template with an unmatched mark or an
   // unknown key is dropped; one without marks is copied; duplicates stay.
+  // At most MaxExpansions texts come back, the first ones of that order:
+  // a few placeholders with many words would otherwise ask for more memory
+  // than there is, and no list offers that many options to match.
   // Reports with LexiconExpandSubstitutions.
+  static constexpr size_t MaxExpansions = 10000;
   std::vector<std::u16string> ExpandSubstitutions(
       const std::vector<std::u16string>& templates) const;
   // The same into a list, which is emptied first (give an unsorted one to

@@ -194,6 +194,24 @@ TEST(LexiconExpandSubstitutions, AMarkInsideAWordIsNotExpandedAgain) {
             (Texts{u"k!", u"<" + Placeholder(u"k") + u">!"}));
 }
 
+TEST(LexiconExpandSubstitutions, ManyPlaceholdersStopAtTheCapWithTheFirstExpansionsInOrder) {
+  // 30 placeholders of three texts each would be 3^30 expansions.
+  const TLexicon lexicon;
+  std::u16string many;
+  for (int i = 0; i < 30; ++i)
+    many += Placeholder(u"addons") + u"/";
+  const Texts result = lexicon.ExpandSubstitutions({many, u"after the cap"});
+  ASSERT_EQ(result.size(), TLexicon::MaxExpansions);
+  std::u16string first;
+  for (int i = 0; i < 30; ++i)
+    first += u"addons/";
+  EXPECT_EQ(result[0], first);
+  EXPECT_EQ(result[1], first.substr(0, first.size() - 7) + u"add on s/")
+      << "the last turns fastest";
+  EXPECT_EQ(result[3], first.substr(0, first.size() - 14) + u"add on s/addons/");
+  EXPECT_EQ(lexicon.ExpandSubstitutions({u"plain", many}).front(), u"plain");
+}
+
 TEST(BaseListRenormalize, DeletesWordsThatBecameDuplicates) {
   TLexicon lexicon;
   lexicon.SetSeparators({});
