@@ -3,7 +3,7 @@
 
 #include "core/Common/WideStrings.h"
 #include "platform/rtl/Utf.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "core/Common/TransitJson.h"
 #include "tools/PageFiles.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 namespace {

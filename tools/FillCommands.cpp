@@ -11,7 +11,7 @@
 #include "platform/rtl/Utf.h"
 #include "tools/LexiconCommands.h"
 #include "tools/PageFiles.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 #include "tools/TransitCommands.h"
 
 namespace qm::tool {

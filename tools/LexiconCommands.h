@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/Common/QMLexicon.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 

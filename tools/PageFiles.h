@@ -21,7 +21,7 @@
 #include "core/Common/QMTransitUtils.h"
 #include "engines/memdom/MemBrowser.h"
 #include "platform/dom/PageDocument.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 

@@ -1,7 +1,7 @@
 // qmtool's command table: every group of the tool, and the program around
-// it. The dispatch itself (ToolCommand.cpp) serves other programs too, so
+// it. The dispatch itself (core/CommandLine) serves other programs too, so
 // it names no group.
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 

@@ -1,9 +1,9 @@
-// qmtool: see ToolCommand.h for the commands and their conventions.
+// qmtool: see QmToolCommands.h for the commands and their conventions.
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);

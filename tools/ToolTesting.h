@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 

@@ -9,7 +9,7 @@
 #include "core/Common/TransitJson.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Utf.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/Common/QMTransitUtils.h"
-#include "tools/ToolCommand.h"
+#include "tools/QmToolCommands.h"
 
 namespace qm::tool {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "addon/BHO/BhoTesting.h"
+#include "testsupport/BhoTesting.h"
 #include "addon/BHO/FillFormUtils.h"
 #include "engines/memdom/UserActions.h"
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "addon/BHO/BhoTesting.h"
+#include "testsupport/BhoTesting.h"
 
 namespace qm {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "addon/BHO/BhoTesting.h"
+#include "testsupport/BhoTesting.h"
 #include "addon/BHO/ElementTracker.h"
 #include "addon/BHO/FillFormUtils.h"
 #include "core/Common/LocationCodes.h"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "addon/BHO/BhoTesting.h"
+#include "testsupport/BhoTesting.h"
 #include "addon/BHO/FillFormUtils.h"
 #include "core/Common/LocationCodes.h"
 #include "core/Common/VxSystem.h"

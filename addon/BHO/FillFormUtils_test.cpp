@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "addon/BHO/BhoTesting.h"
+#include "testsupport/BhoTesting.h"
 #include "addon/BHO/ElementTracker.h"
 #include "core/Common/LocationCodes.h"
 #include "core/Common/VxSystem.h"

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "manager/store/ManagerStore.h"
-#include "tools/ToolCommand.h"
+#include "core/CommandLine/CommandLine.h"
 
 namespace qm::manager::cli {
 

@@ -6,6 +6,7 @@
 #include "platform/com/ErrorInfo.h"
 #include "platform/com/Guid.h"
 #include "platform/com/OleException.h"
+#include "platform/com/SiteInterfaces.h"
 #include "platform/com/Unknown.h"
 
 namespace qm::platform {
@@ -122,6 +123,36 @@ TEST(ComObject, LastReleaseDestroysTheObject) {
   }
   EXPECT_TRUE(destroyed);
   EXPECT_EQ(LiveComObjectCount(), before);
+}
+
+// A provider that knows one service and hands out the dog under it.
+class DogProvider : public ComObject<IServiceProvider> {
+public:
+  explicit DogProvider(ComPtr<Dog> dog) : dog_(std::move(dog)) {}
+  HRESULT QueryService(const GUID& service, const IID& iid, void** object) override {
+    *object = nullptr;
+    if (service != SID_SWebBrowserApp) return E_NOINTERFACE;
+    return dog_->QueryInterface(iid, object);
+  }
+
+private:
+  ComPtr<Dog> dog_;
+};
+
+TEST(SiteInterfaces, QueryServiceAnswersTheServiceOrNoneAndKeepsCountsRight) {
+  bool destroyed = false;
+  {
+    ComPtr<Dog> dog = MakeCom<Dog>(&destroyed);
+    ComPtr<IServiceProvider> provider = MakeCom<DogProvider>(dog);
+    ComPtr<IPet> pet = QueryService<IPet>(provider, SID_SWebBrowserApp);
+    ASSERT_TRUE(pet);
+    EXPECT_EQ(ComIdentity(pet), ComIdentity(dog));
+    EXPECT_FALSE(QueryService<IPet>(provider, IPet::Iid));  // unknown service
+    EXPECT_FALSE(QueryService<IUnrelated>(provider, SID_SWebBrowserApp));
+    EXPECT_FALSE(QueryService<IPet>(ComPtr<IServiceProvider>(), SID_SWebBrowserApp));
+    EXPECT_EQ(dog->RefCount(), 3u);  // dog, the provider's and pet
+  }
+  EXPECT_TRUE(destroyed);
 }
 
 TEST(OleCheck, RaisesWithTheCalleesErrorInformation) {

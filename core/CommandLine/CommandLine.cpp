@@ -1,4 +1,4 @@
-#include "tools/ToolCommand.h"
+#include "core/CommandLine/CommandLine.h"
 
 #include <fstream>
 #include <iostream>

@@ -1,11 +1,11 @@
-// The command table of qmtool.
+// Command dispatch and option parsing shared by every program of the
+// project (qmtool, quillora-manager, quillbrowse).
 //
-// A command is "qmtool GROUP VERB ARGS...". Each group's file registers its
-// verbs with Register<Group>Commands (called from BuildCommandTable). A
-// command reads UTF-8 arguments, writes UTF-8 (or bytes) to out, and
-// reports bad input by raising ToolError, which the dispatcher turns into
-// a one-line message on stderr and exit status 2. Every command answers
-// --help with its usage.
+// A command is "PROGRAM GROUP VERB ARGS..." (or "PROGRAM GROUP ARGS..." for
+// a group that is one command). A command reads UTF-8 arguments, writes
+// UTF-8 (or bytes) to out, and reports bad input by raising ToolError,
+// which the dispatcher turns into a one-line message on stderr and exit
+// status 2. Every command answers --help with its usage.
 #pragma once
 
 #include <functional>
@@ -40,14 +40,6 @@ struct ToolCommand {
 
 using CommandTable = std::vector<ToolCommand>;
 
-void RegisterCommaTextCommands(CommandTable& table);
-void RegisterExtractCommands(CommandTable& table);
-void RegisterFillCommands(CommandTable& table);
-void RegisterLexiconCommands(CommandTable& table);
-void RegisterTransitCommands(CommandTable& table);
-
-CommandTable BuildCommandTable();
-
 // A program made of commands: its name, the synopsis and description its
 // overview opens with, and its table.
 struct TCommandProgram {
@@ -63,10 +55,6 @@ struct TCommandProgram {
 // Nothing escapes.
 int RunCommandTable(const TCommandProgram& program, const std::vector<std::string>& args,
                     ToolContext& io);
-
-// Runs "GROUP VERB ARGS..." (argv without the program name); answers the
-// exit status. Nothing escapes.
-int RunTool(const std::vector<std::string>& args, ToolContext& io);
 
 // The operands of a command that takes no options: everything after a
 // leading "--" as it is; otherwise an argument that looks like an option
