@@ -6,12 +6,11 @@
 // they are posted to the thread that asked for them and run there, in
 // posting order, when that thread calls ProcessPendingEvents().
 //
-// Nothing runs by itself. Today a thread that expects calls pumps them:
-// tests with WaitForPendingEvents + ProcessPendingEvents, tools in their
-// own loops. The window system's message loop will take the queue over at
-// this seam: it calls ProcessPendingEvents from its loop and learns about
-// new work through SetPendingEventsWakeup (for instance by posting itself
-// a message), so that nobody else changes.
+// Nothing runs by itself. A thread with a message queue (any thread that
+// made a window or looks for messages, platform/winsys/Messages.h) runs
+// its calls inside GetMessage and PeekMessage: the message loop owns the
+// wakeup below for such threads. Other threads pump themselves: tests with
+// WaitForPendingEvents + ProcessPendingEvents, the manager in its own loop.
 //
 // A thread's queue is made on first use and lives as long as the thread;
 // calls still pending when it ends are destroyed unrun. Posting to a thread

@@ -11,7 +11,13 @@
 //
 // Handles are 32-bit numbers handed out in increasing order and never
 // reused while the process runs, so a stale handle finds nothing instead of
-// somebody else's window. NoWindow (0) is "no window" everywhere.
+// somebody else's window. NoWindow (0) is "no window" everywhere; the
+// small numbers and the top ones are never handles (SetWindowPos uses them
+// as places in the stacking order).
+//
+// Stacking: top-level windows are stacked, the topmost ones above all
+// others; a new window goes on top of its band, a new child on top of its
+// siblings. WindowFromPoint looks through the stack.
 //
 // Every window remembers the thread that created it (WindowThreadId):
 // per-thread message queues, posted messages, thread message hooks and
@@ -103,6 +109,32 @@ HWND GetAncestor(HWND hwnd, TAncestor kind);
 std::vector<HWND> GetChildWindows(HWND hwnd);
 // 0 when hwnd is not a window.
 uint32_t GetWindowThreadId(HWND hwnd);
+
+// Where SetWindowPos puts a window in the stack (or a window handle: just
+// below that window).
+inline constexpr HWND HWND_TOP = 0;
+inline constexpr HWND HWND_BOTTOM = 1;
+inline constexpr HWND HWND_TOPMOST = 0xFFFFFFFFu;
+inline constexpr HWND HWND_NOTOPMOST = 0xFFFFFFFEu;
+inline constexpr uint32_t SWP_NOSIZE = 0x0001;
+inline constexpr uint32_t SWP_NOMOVE = 0x0002;
+inline constexpr uint32_t SWP_NOZORDER = 0x0004;
+inline constexpr uint32_t SWP_NOACTIVATE = 0x0010;
+inline constexpr uint32_t SWP_SHOWWINDOW = 0x0040;
+inline constexpr uint32_t SWP_HIDEWINDOW = 0x0080;
+
+// Moves, sizes, restacks, shows or hides a window in one step, as flags
+// say (x, y in the parent's coordinates, or the screen's). HWND_TOPMOST
+// and HWND_NOTOPMOST apply to top-level windows; a child is only moved
+// among its siblings. Never activates a window (activation is the host's:
+// ActivateWindow in Messages.h), so SWP_NOACTIVATE changes nothing. False
+// when hwnd is not a window.
+bool SetWindowPos(HWND hwnd, HWND insertAfter, int32_t x, int32_t y, int32_t cx, int32_t cy,
+                  uint32_t flags);
+bool IsWindowTopmost(HWND hwnd);
+// The deepest visible window under a screen point, looking from the top of
+// the stack down; NoWindow over the bare desktop.
+HWND WindowFromPoint(TPoint point);
 
 // The desktop's work area (default 0, 0, 1024, 768); hosts and tests set it.
 TRect GetDesktopRect();

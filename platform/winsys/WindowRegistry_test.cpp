@@ -95,5 +95,55 @@ TEST(WindowRegistry, WindowsRememberTheThreadThatMadeThem) {
   DestroyWindow(theirs);
 }
 
+TEST(WindowRegistry, WindowFromPointFindsTheDeepestVisibleWindowOnTopOfTheStack) {
+  const HWND below = MakeWindow(NoWindow, NoWindow, TRect::FromSize(0, 0, 400, 400));
+  const HWND above = MakeWindow(NoWindow, NoWindow, TRect::FromSize(100, 100, 400, 400));
+  const HWND child = MakeWindow(above, NoWindow, TRect::FromSize(10, 10, 50, 50));
+  EXPECT_EQ(WindowFromPoint({50, 50}), below);
+  EXPECT_EQ(WindowFromPoint({300, 300}), above);  // the newer window lies on top
+  EXPECT_EQ(WindowFromPoint({115, 115}), child);
+  EXPECT_EQ(WindowFromPoint({900, 900}), NoWindow);
+  ASSERT_TRUE(SetWindowPos(below, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  EXPECT_EQ(WindowFromPoint({300, 300}), below);
+  ShowWindow(below, false);
+  EXPECT_EQ(WindowFromPoint({115, 115}), child);
+  DestroyWindow(below);
+  DestroyWindow(above);
+}
+
+TEST(WindowRegistry, TopmostWindowsStayAboveOthersWhateverComesLater) {
+  const HWND popup = MakeWindow(NoWindow, NoWindow, TRect::FromSize(0, 0, 100, 40), false);
+  ASSERT_TRUE(SetWindowPos(popup, HWND_TOPMOST, 30, 40, 104, 43, SWP_NOACTIVATE | SWP_SHOWWINDOW));
+  TRect r;
+  ASSERT_TRUE(GetWindowRect(popup, r));
+  EXPECT_EQ(r, TRect::FromSize(30, 40, 104, 43));
+  EXPECT_TRUE(IsWindowVisible(popup));
+  EXPECT_TRUE(IsWindowTopmost(popup));
+  const HWND later = MakeWindow(NoWindow, NoWindow, TRect::FromSize(0, 0, 800, 600));
+  EXPECT_EQ(WindowFromPoint({50, 50}), popup);
+  ASSERT_TRUE(SetWindowPos(later, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  EXPECT_EQ(WindowFromPoint({50, 50}), popup);
+  ASSERT_TRUE(SetWindowPos(popup, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  ASSERT_TRUE(SetWindowPos(popup, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+  EXPECT_EQ(WindowFromPoint({50, 50}), later);
+  ASSERT_TRUE(SetWindowPos(popup, NoWindow, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_HIDEWINDOW));
+  EXPECT_FALSE(IsWindowVisible(popup));
+  EXPECT_FALSE(SetWindowPos(0x7FFFFFF0u, HWND_TOP, 0, 0, 0, 0, 0));
+  DestroyWindow(popup);
+  DestroyWindow(later);
+}
+
+TEST(WindowRegistry, ChildrenRestackAmongTheirSiblings) {
+  const HWND top = MakeWindow(NoWindow, NoWindow, TRect::FromSize(0, 0, 100, 100));
+  const HWND first = MakeWindow(top, NoWindow, TRect::FromSize(0, 0, 50, 50));
+  const HWND second = MakeWindow(top, NoWindow, TRect::FromSize(0, 0, 50, 50));
+  EXPECT_EQ(WindowFromPoint({5, 5}), second);
+  SetWindowPos(second, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  EXPECT_EQ(WindowFromPoint({5, 5}), first);
+  SetWindowPos(first, second, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);  // just below second
+  EXPECT_EQ(WindowFromPoint({5, 5}), second);
+  DestroyWindow(top);
+}
+
 }  // namespace
 }  // namespace qm::platform
