@@ -94,9 +94,10 @@ TEST(ExtractCommand, PartsChooseTheHeader) {
 TEST(ExtractCommand, BadArgumentsExitTwoWithAClearMessage) {
   const TPageFolder folder("extract-bad");
   const std::string missing = (folder.Root() / "missing.html").string();
+  // A file that cannot be opened is a failure (1) with the system's reason.
   ToolRun r = RunToolCapture({"extract", missing});
-  EXPECT_EQ(r.Status, 2);
-  EXPECT_EQ(r.Err, "qmtool extract: cannot open " + missing + "\n");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "qmtool extract: cannot open " + missing + ": No such file or directory\n");
   EXPECT_EQ(r.Out, "");
   r = RunToolCapture({"extract"});
   EXPECT_EQ(r.Err, "qmtool extract: expects exactly one PAGE file (see --help)\n");

@@ -8,6 +8,7 @@
 #include "addon/BHO/FillFormUtils.h"
 #include "core/Common/QMLexicon.h"
 #include "core/Common/TransitJson.h"
+#include "platform/rtl/OsError.h"
 #include "platform/rtl/Utf.h"
 #include "tools/LexiconCommands.h"
 #include "tools/PageFiles.h"
@@ -91,10 +92,11 @@ int Fill(const std::vector<std::string>& rawArgs, ToolContext& io) {
 
   if (args.Has("--out")) {
     const std::string out = args.Value("--out");
+    errno = 0;
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     file << FilledPageMarkup(*page.Document);
     file.close();
-    if (!file) throw ToolError("cannot write " + out);
+    if (!file) platform::RaiseOSError("cannot write " + out, errno != 0 ? errno : EIO);
   }
   return anyMatched ? 0 : 1;
 }

@@ -92,7 +92,7 @@ TEST(LexiconCommand, BadArgumentsAndJsonExitTwo) {
   EXPECT_EQ(RunToolCapture({"lexicon", "decode", "--version", "ten", "-"}).Err,
             "qmtool lexicon decode: --version expects a whole number, not 'ten'\n");
   EXPECT_EQ(RunToolCapture({"lexicon", "decode", "/nonexistent/lexicon"}).Err,
-            "qmtool lexicon decode: cannot open /nonexistent/lexicon\n");
+            "qmtool lexicon decode: cannot open /nonexistent/lexicon: No such file or directory\n");
 }
 
 TEST(LexiconCommand, EveryVerbAnswersHelp) {

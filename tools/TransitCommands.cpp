@@ -72,7 +72,7 @@ int Best(const std::vector<std::string>& args, ToolContext& io) {
   int index = -1;
   const int score = stored.FindBestCard(probe, &index);
   io.Out << score << " " << index << "\n";
-  return 0;
+  return score > 0 ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace
@@ -95,7 +95,8 @@ void RegisterTransitCommands(CommandTable& table) {
   table.push_back({"transit", "best", "qmtool transit best STORED.json PROBE.json",
                    "Prints \"score index\": the best stored card for the first card of PROBE.",
                    "Scores run from 0 to 100; the index is the stored card's position from 0,\n"
-                   "or -1 when no card scores above 0. Either file may be - for standard input.",
+                   "or -1 when no card scores above 0 (exit status 1). Either file may be - for\n"
+                   "standard input.",
                    Best});
 }
 

@@ -75,6 +75,7 @@ TEST(TransitCommand, BestPrintsScoreAndIndex) {
   EXPECT_EQ(r.Out, "100 1\n");
   r = RunToolCapture({"transit", "best", stored, "-"}, R"({"cards": [{"Method": "get"}]})");
   EXPECT_EQ(r.Out, "0 -1\n");
+  EXPECT_EQ(r.Status, 1) << "no card scores: found nothing";
 
   r = RunToolCapture({"transit", "best", stored, "-"}, "{}");
   EXPECT_EQ(r.Status, 2);

@@ -22,10 +22,17 @@ CommandTable BuildManagerCommands() {
 
 int RunManager(const std::vector<std::string>& args, ToolContext& io) {
   const tool::TCommandProgram program{
-      ProgramName, "COMMAND [VERB] [ARGS...]",
+      ProgramName,
+      "[--db PATH] COMMAND [VERB] [ARGS...]",
       "The Quillora Manager: the user's data server for Quillmate, and the commands that\n"
-      "manage its store. Every command takes --db PATH and answers --help.",
-      BuildManagerCommands()};
+      "manage its store. Every command takes --db PATH (also before the command) and\n"
+      "answers --help.",
+      BuildManagerCommands(),
+      {"--db"},
+      {{"Files",
+        "$XDG_DATA_HOME/quillora/manager.db, else ~/.local/share/quillora/manager.db: the\n"
+        "store (mode 0600), with its journal beside it. --db PATH names another."},
+       {"Environment", "XDG_DATA_HOME, HOME: where the store lives (see Files)."}}};
   return tool::RunCommandTable(program, args, io);
 }
 
