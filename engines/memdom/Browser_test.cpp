@@ -216,5 +216,17 @@ TEST_F(MemBrowsing, FrameBrowsersOfAReplacedPageShowNothing) {
   EXPECT_TRUE(Log.empty());
 }
 
+TEST_F(MemBrowsing, EveryBrowserHandsOutItsTopBrowserAsTheWebBrowserService) {
+  loader_->Add(u"http://h/a.html", "<iframe src=b.html></iframe>");
+  loader_->Add(u"http://h/b.html", "b");
+  browser_->Load(u"http://h/a.html");
+  ComPtr<MemBrowser> frame = browser_->Frames().at(0);
+  const auto provider = ComPtr<PageBrowser>(frame.Get()).As<platform::IServiceProvider>();
+  ASSERT_TRUE(provider);
+  const auto top = platform::QueryService<PageBrowser>(provider, platform::SID_SWebBrowserApp);
+  EXPECT_EQ(ComIdentity(top), ComIdentity(browser_));
+  EXPECT_FALSE(platform::QueryService<PageBrowser>(provider, platform::MakeGuid("{00000000-0000-0000-0000-000000000001}")));
+}
+
 }  // namespace
 }  // namespace qm::memdom

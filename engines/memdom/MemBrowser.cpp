@@ -56,6 +56,14 @@ MemBrowser::~MemBrowser() {
   Close();
 }
 
+platform::HRESULT MemBrowser::QueryService(const platform::GUID& service, const platform::IID& iid,
+                                 void** object) {
+  if (object == nullptr) return platform::E_POINTER;
+  *object = nullptr;
+  if (service != platform::SID_SWebBrowserApp) return platform::E_NOINTERFACE;
+  return Top().QueryInterface(iid, object);
+}
+
 MemBrowser& MemBrowser::Top() noexcept {
   MemBrowser* b = this;
   while (b->parent_ != nullptr)

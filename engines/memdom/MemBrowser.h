@@ -33,6 +33,7 @@
 #include "engines/memdom/MemElements.h"
 #include "engines/memdom/MemNavigation.h"
 #include "engines/memdom/ResourceLoader.h"
+#include "platform/com/SiteInterfaces.h"
 #include "platform/dom/PageBrowser.h"
 
 namespace qm::memdom {
@@ -46,8 +47,9 @@ struct IMemPlainDocument : IUnknown {
   virtual const std::string& Bytes() = 0;
 };
 
-class MemBrowser final : public platform::ComObject<platform::PageBrowser, IMemFrameContent>,
-                         public NavigationHost {
+class MemBrowser final
+    : public platform::ComObject<platform::PageBrowser, IMemFrameContent, platform::IServiceProvider>,
+      public NavigationHost {
 public:
   static constexpr int MaxFrameDepth = 8;
 
@@ -68,6 +70,10 @@ public:
   Variant GetProperty(const std::u16string& name) override;
   uint32_t Advise(const ComPtr<platform::PageBrowserEvents>& sink) override;
   void Unadvise(uint32_t cookie) override;
+
+  // --- IServiceProvider: SID_SWebBrowserApp is the top browser ---
+  platform::HRESULT QueryService(const platform::GUID& service, const platform::IID& iid,
+                       void** object) override;
 
   // --- IMemFrameContent ---
   void FrameElementGone() noexcept override;

@@ -25,6 +25,12 @@
 // lives while its frame element does; after that it shows nothing and
 // navigates nowhere. Sinks are held while connected.
 //
+// Services. Every browser also answers IServiceProvider
+// (platform/com/SiteInterfaces.h): QueryService(SID_SWebBrowserApp,
+// PageBrowser::Iid) gives its window's top browser, so that whoever holds
+// a browser (a toolbar's automation object) finds the top one the way a
+// hosted object finds it through its site.
+//
 // Everything here belongs to the browser's user-interface thread.
 #pragma once
 
