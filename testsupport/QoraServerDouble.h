@@ -5,7 +5,15 @@
 // flags as Bool, streams and lists as they came) and answers the outputs
 // set with SetReply, in the order of its out parameters (missing ones
 // answer empty, 0 or false); SetFailure makes an operation fail with a
-// status and an error description instead. Hold makes calls wait until
+// status and an error description instead.
+//
+// The double keeps the bus contract (core/Common/QoraServerBus.h) as the
+// real manager and the bus do, so that no test passes with a wrong kind: a
+// call whose stream argument is not a byte array fails with E_INVALIDARG
+// ("Argument 1 of GetBanner must be a byte array"), and SetReply raises
+// std::invalid_argument for an operation that does not exist, more outputs
+// than the operation has, or an output of a kind its parameter cannot
+// carry (a text for a stream, a stream for a list...). Hold makes calls wait until
 // ReleaseHeld, to stand for a manager that does not answer. Events go out
 // with Fire through the DIID_IQoraServerEvents connection point.
 //
@@ -16,13 +24,18 @@
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <stdexcept>
+#include <string>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
+#include "core/Common/QoraServerBus.h"
 #include "core/Common/QuilloraLib.h"
 #include "platform/com/ConnectionPoints.h"
 #include "platform/com/ErrorInfo.h"
+#include "platform/rtl/Utf.h"
 
 namespace qm::testing {
 
@@ -38,6 +51,7 @@ public:
   TQoraServerDouble() : events_(points_.Add(DIID_IQoraServerEvents)) {}
 
   void SetReply(const String& operation, std::vector<Variant> outputs) {
+    CheckReply(operation, outputs);
     std::lock_guard lock(lock_);
     replies_[operation] = std::move(outputs);
   }
@@ -104,90 +118,90 @@ public:
   HRESULT ResolveField(const String& profile, const String& tag, const String& inputType,
                        const String& name, String& profileField, int32_t& valueKind, String& value,
                        String& values, bool& found, bool& passwordNeeded) override {
-    return Serve(u"ResolveField", {In(profile), In(tag), In(inputType), In(name), In(profileField)},
+    return Serve<bus::ResolveFieldOperation>({In(profile), In(tag), In(inputType), In(name), In(profileField)},
                  profileField, valueKind, value, values, found, passwordNeeded);
   }
   HRESULT GetProfiles(Variant& profiles, String& activeProfile) override {
-    return Serve(u"GetProfiles", {}, profiles, activeProfile);
+    return Serve<bus::GetProfilesOperation>({}, profiles, activeProfile);
   }
   HRESULT GetProfileFields(Variant& fields, bool& passwordNeeded) override {
-    return Serve(u"GetProfileFields", {}, fields, passwordNeeded);
+    return Serve<bus::GetProfileFieldsOperation>({}, fields, passwordNeeded);
   }
   HRESULT SetActiveProfile(const String& profile) override {
-    return Serve(u"SetActiveProfile", {In(profile)});
+    return Serve<bus::SetActiveProfileOperation>({In(profile)});
   }
   HRESULT ShowInManager(int32_t kind, const String& url, const String& name, bool& shown) override {
-    return Serve(u"ShowInManager", {In(kind), In(url), In(name)}, shown);
+    return Serve<bus::ShowInManagerOperation>({In(kind), In(url), In(name)}, shown);
   }
   HRESULT GetDefaultCardNames(const String& pageKey, String& existingNames,
                               String& proposedName) override {
-    return Serve(u"GetDefaultCardNames", {In(pageKey)}, existingNames, proposedName);
+    return Serve<bus::GetDefaultCardNamesOperation>({In(pageKey)}, existingNames, proposedName);
   }
   HRESULT DeleteCard(const String& ownerKey, const String& card, bool& passwordNeeded) override {
-    return Serve(u"DeleteCard", {In(ownerKey), In(card)}, passwordNeeded);
+    return Serve<bus::DeleteCardOperation>({In(ownerKey), In(card)}, passwordNeeded);
   }
-  HRESULT Login(const String& password) override { return Serve(u"Login", {In(password)}); }
-  HRESULT Logout() override { return Serve(u"Logout", {}); }
-  HRESULT GetLoggedIn(bool& loggedIn) override { return Serve(u"GetLoggedIn", {}, loggedIn); }
+  HRESULT Login(const String& password) override { return Serve<bus::LoginOperation>({In(password)}); }
+  HRESULT Logout() override { return Serve<bus::LogoutOperation>({}); }
+  HRESULT GetLoggedIn(bool& loggedIn) override { return Serve<bus::GetLoggedInOperation>({}, loggedIn); }
   HRESULT SetDefaultCard(const String& ownerKey, const String& card, bool allProfiles) override {
-    return Serve(u"SetDefaultCard", {In(ownerKey), In(card), In(allProfiles)});
+    return Serve<bus::SetDefaultCardOperation>({In(ownerKey), In(card), In(allProfiles)});
   }
   HRESULT AddSynonym(const String& profileField, const String& synonym, int32_t reserved) override {
-    return Serve(u"AddSynonym", {In(profileField), In(synonym), In(reserved)});
+    return Serve<bus::AddSynonymOperation>({In(profileField), In(synonym), In(reserved)});
   }
   HRESULT GetCardNote(int32_t cardId, String& title, String& text) override {
-    return Serve(u"GetCardNote", {In(cardId)}, title, text);
+    return Serve<bus::GetCardNoteOperation>({In(cardId)}, title, text);
   }
   HRESULT GetPageNote(const String& url, String& title, String& text) override {
-    return Serve(u"GetPageNote", {In(url)}, title, text);
+    return Serve<bus::GetPageNoteOperation>({In(url)}, title, text);
   }
   HRESULT MatchPageForms(const String& url, const Variant& forms, Variant& matches, String& line,
                          bool& hasMatch) override {
-    return Serve(u"MatchPageForms", {In(url), forms}, matches, line, hasMatch);
+    return Serve<bus::MatchPageFormsOperation>({In(url), forms}, matches, line, hasMatch);
   }
   HRESULT AddFieldValue(int32_t reserved, const String& profileField, const String& value,
                         bool& passwordNeeded) override {
-    return Serve(u"AddFieldValue", {In(reserved), In(profileField), In(value)}, passwordNeeded);
+    return Serve<bus::AddFieldValueOperation>({In(reserved), In(profileField), In(value)}, passwordNeeded);
   }
-  HRESULT NotifyNavigateComplete() override { return Serve(u"NotifyNavigateComplete", {}); }
-  HRESULT GetBannerMode(int32_t& mode) override { return Serve(u"GetBannerMode", {}, mode); }
+  HRESULT NotifyNavigateComplete() override { return Serve<bus::NotifyNavigateCompleteOperation>({}); }
+  HRESULT GetBannerMode(int32_t& mode) override { return Serve<bus::GetBannerModeOperation>({}, mode); }
   HRESULT GetBanner(const Variant& request, Variant& banner) override {
-    return Serve(u"GetBanner", {request}, banner);
+    return Serve<bus::GetBannerOperation>({request}, banner);
   }
   HRESULT LoadFormSet(const String& formSet, const String& card, Variant& cardStream,
                       bool& passwordNeeded) override {
-    return Serve(u"LoadFormSet", {In(formSet), In(card)}, cardStream, passwordNeeded);
+    return Serve<bus::LoadFormSetOperation>({In(formSet), In(card)}, cardStream, passwordNeeded);
   }
   HRESULT SaveFormSet(const String& url, const String& name, const String& title,
                       const Variant& forms, bool& saved, bool& passwordNeeded) override {
-    return Serve(u"SaveFormSet", {In(url), In(name), In(title), forms}, saved, passwordNeeded);
+    return Serve<bus::SaveFormSetOperation>({In(url), In(name), In(title), forms}, saved, passwordNeeded);
   }
   HRESULT FindFormSet(const String& url, const Variant& forms, String& name) override {
-    return Serve(u"FindFormSet", {In(url), forms}, name);
+    return Serve<bus::FindFormSetOperation>({In(url), forms}, name);
   }
   HRESULT FindCard(int32_t kind, const String& url, const Variant& data, String& name) override {
-    return Serve(u"FindCard", {In(kind), In(url), data}, name);
+    return Serve<bus::FindCardOperation>({In(kind), In(url), data}, name);
   }
   HRESULT SaveCard(int32_t kind, const String& url, const String& name, const String& title,
                    const Variant& data, bool& saved, bool& passwordNeeded) override {
-    return Serve(u"SaveCard", {In(kind), In(url), In(name), In(title), data}, saved,
+    return Serve<bus::SaveCardOperation>({In(kind), In(url), In(name), In(title), data}, saved,
                  passwordNeeded);
   }
   HRESULT ListCards(int32_t kind, const String& url, Variant& list, String& selected) override {
-    return Serve(u"ListCards", {In(kind), In(url)}, list, selected);
+    return Serve<bus::ListCardsOperation>({In(kind), In(url)}, list, selected);
   }
   HRESULT LoadCard(int32_t kind, const String& url, const String& name, Variant& data,
                    bool& passwordNeeded) override {
-    return Serve(u"LoadCard", {In(kind), In(url), In(name)}, data, passwordNeeded);
+    return Serve<bus::LoadCardOperation>({In(kind), In(url), In(name)}, data, passwordNeeded);
   }
-  HRESULT GetLexicon(Variant& lexicon) override { return Serve(u"GetLexicon", {}, lexicon); }
+  HRESULT GetLexicon(Variant& lexicon) override { return Serve<bus::GetLexiconOperation>({}, lexicon); }
   HRESULT TranslateStrings(const Variant& strings, Variant& translated) override {
-    return Serve(u"TranslateStrings", {strings}, translated);
+    return Serve<bus::TranslateStringsOperation>({strings}, translated);
   }
-  HRESULT GetOptions(int32_t& options) override { return Serve(u"GetOptions", {}, options); }
-  HRESULT SetOptions(int32_t options) override { return Serve(u"SetOptions", {In(options)}); }
+  HRESULT GetOptions(int32_t& options) override { return Serve<bus::GetOptionsOperation>({}, options); }
+  HRESULT SetOptions(int32_t options) override { return Serve<bus::SetOptionsOperation>({In(options)}); }
   HRESULT AddAllValues(const String& values) override {
-    return Serve(u"AddAllValues", {In(values)});
+    return Serve<bus::AddAllValuesOperation>({In(values)});
   }
 
 private:
@@ -202,8 +216,93 @@ private:
   static void Out(const Variant& from, bool& to) { to = !from.IsEmpty() && from.AsBool(); }
   static void Out(const Variant& from, Variant& to) { to = from; }
 
-  template <class... Outs>
-  HRESULT Serve(const String& operation, std::vector<Variant> inputs, Outs&... outs) {
+  // Whether a value may travel as the wire kind; empty always may (it is
+  // the empty text, 0, false or the zero-length array).
+  static bool Fits(bus::Wire wire, const Variant& value) {
+    using K = Variant::Kind;
+    if (value.IsEmpty()) return true;
+    switch (wire) {
+      case bus::Wire::Text:
+        return value.GetKind() == K::String;
+      case bus::Wire::Int32:
+        return value.GetKind() == K::Int32;
+      case bus::Wire::Bool:
+        return value.GetKind() == K::Bool;
+      case bus::Wire::Stream:
+        return value.IsNull() || value.GetKind() == K::ByteArray;
+      case bus::Wire::List:
+        if (value.IsNull() || value.GetKind() == K::StringArray) return true;
+        if (value.GetKind() != K::VariantArray) return false;
+        for (const Variant& item : value.AsVariantArray().Items) {
+          if (item.IsArray() || item.GetKind() == K::Unknown) return false;
+        }
+        return true;
+    }
+    return false;
+  }
+  static const char* KindName(bus::Wire wire) {
+    switch (wire) {
+      case bus::Wire::Text:
+        return "a text";
+      case bus::Wire::Int32:
+        return "a 32-bit integer";
+      case bus::Wire::Bool:
+        return "a boolean";
+      case bus::Wire::Stream:
+        return "a byte array";
+      case bus::Wire::List:
+        return "a list of texts";
+    }
+    return "";
+  }
+
+  // The wire kinds of an operation's parameters that go in (Dir::Out
+  // skipped) or come back (Dir::In skipped), in order.
+  template <class Op>
+  static std::vector<bus::Wire> Kinds(bus::Dir skip) {
+    std::vector<bus::Wire> kinds;
+    std::apply([&](auto... a) { ((a.dir != skip ? kinds.push_back(a.wire) : void()), ...); },
+               typename Op::Params{});
+    return kinds;
+  }
+
+  static void CheckReply(const String& operation, const std::vector<Variant>& outputs) {
+    const std::string name = platform::Utf16ToUtf8(operation);
+    bool known = false;
+    bus::ForEachOperation([&]<class Op>() {
+      if (name != Op::Name) return;
+      known = true;
+      const std::vector<bus::Wire> kinds = Kinds<Op>(bus::Dir::In);
+      if (outputs.size() > kinds.size()) {
+        throw std::invalid_argument(name + " answers " + std::to_string(kinds.size()) +
+                                    " values, not " + std::to_string(outputs.size()));
+      }
+      for (size_t i = 0; i < outputs.size(); ++i) {
+        if (!Fits(kinds[i], outputs[i])) {
+          throw std::invalid_argument("result " + std::to_string(i + 1) + " of " + name +
+                                      " must be " + KindName(kinds[i]));
+        }
+      }
+    });
+    if (!known) throw std::invalid_argument("no operation " + name);
+  }
+
+  template <class Op>
+  static std::optional<String> RefusedInput(const std::vector<Variant>& inputs) {
+    const std::vector<bus::Wire> kinds = Kinds<Op>(bus::Dir::Out);
+    for (size_t i = 0; i < inputs.size() && i < kinds.size(); ++i) {
+      if (Fits(kinds[i], inputs[i])) continue;
+      const std::string why = std::string("Argument ") + std::to_string(i + 1) + " of " +
+                              Op::Name + " must be " + KindName(kinds[i]);
+      return platform::Utf8ToUtf16(why);
+    }
+    return std::nullopt;
+  }
+
+  template <class Op, class... Outs>
+  HRESULT Serve(std::vector<Variant> inputs, Outs&... outs) {
+    const String operation = platform::Utf8ToUtf16(Op::Name);
+    const std::optional<String> refused = RefusedInput<Op>(inputs);
     std::vector<Variant> reply;
     std::function<void(const String&)> hook;
     {
@@ -216,6 +315,10 @@ private:
         changed_.notify_all();
         changed_.wait(lock, [&] { return !holding_; });
         --waiting_;
+      }
+      if (refused) {
+        platform::SetErrorInfo({*refused, {}});
+        return platform::E_INVALIDARG;
       }
       if (auto it = failures_.find(operation); it != failures_.end()) {
         platform::SetErrorInfo({it->second.second, {}});

@@ -4,8 +4,8 @@
 #include "addon/dialogs/EnterPaswordUnit.h"
 #include "addon/dialogs/QMDialogUnit.h"
 #include "addon/dialogs/QMSettingsDlgUnit.h"
+#include "core/Common/BannerStream.h"
 #include "core/Common/LocationCodes.h"
-#include "core/Common/QMCommonUtils.h"
 #include "core/Common/VxSystem.h"
 
 namespace qm {
@@ -111,12 +111,17 @@ void TQuillmateAgent::SetGUIActive(bool value) {
 
 void TQuillmateAgent::ShowOptions() {
   Reported(loc::AgentShowOptions, [&] {
+    // Connect first: connecting replaces the options with the manager's
+    // word, which must happen before the user edits them, not after.
+    Connect();
     std::unique_ptr<TQMSettingsDialog> dialog;
     if (!Swallowed([&] { dialog = std::make_unique<TQMSettingsDialog>(ownerWindow_); })) return;
     bool setAsDefault = false;
     // On OK the dialog writes the options back; they apply at once.
     if (!dialog->Execute(options_, setAsDefault)) return;
-    if (setAsDefault && IsConnected()) {
+    // Only a connection that was there before the dialog: one made now
+    // would bring the manager's word back over the user's edits.
+    if (setAsDefault && server_) {
       const int32_t word = options_.ToWord();
       ManagerCall([&](IQoraServer& s) { return s.SetOptions(word); });
     }
@@ -134,27 +139,22 @@ bool TQuillmateAgent::Login() {
   return ManagerCall([&](IQoraServer& s) { return s.Login(password); });
 }
 
-// The banner's data: the request names the strip's size as a string array
-// {"620", "68"}; the reply is a string array {link, text}, missing items
-// empty. Anything else is no banner.
+// The banner's data: the request names the strip's size, the reply is a
+// link and a text (core/Common/BannerStream.h); anything else is no banner.
 void TQuillmateAgent::AttachBanner(platform::ui::TForm& form) {
   auto& strip = form.Add<platform::ui::TPanel>(u"BannerPanel");
   strip.SetBounds(0, 0, BannerWidth, BannerHeight);
   strip.SetAlign(platform::ui::TAlign::Top);
   form.MoveToFront(strip);
   Reported(loc::AgentBannerData, [&] {
-    const Variant request = Variant::FromStrings({u"620", u"68"});
+    const Variant request = BannerRequestStream({BannerWidth, BannerHeight});
     Variant reply;
     if (!GetServer()) return;
     if (!ManagerCall([&](IQoraServer& s) { return s.GetBanner(request, reply); })) return;
-    if (reply.GetKind() != Variant::Kind::StringArray &&
-        reply.GetKind() != Variant::Kind::VariantArray) {
-      return;
-    }
-    TWideStringList items;
-    if (!Swallowed([&] { VariantToList(reply, items); })) return;
-    if (items.Count() > 0) strip.SetHint(items[0]);
-    if (items.Count() > 1) strip.SetCaption(items[1]);
+    const std::optional<TBanner> banner = ReadBanner(reply);
+    if (!banner) return;
+    strip.SetHint(banner->Link);
+    strip.SetCaption(banner->Text);
   });
   strip.OnClick = [this, &strip](TComponent&) {
     Reported(loc::AgentBannerClick, [&] {

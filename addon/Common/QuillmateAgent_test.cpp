@@ -9,6 +9,7 @@
 
 #include "addon/Common/PageKey.h"
 #include "addon/dialogs/QMDialogUnit.h"
+#include "core/Common/BannerStream.h"
 #include "core/Common/TextUtils.h"
 #include "platform/com/RunningObjects.h"
 #include "platform/ui/ScriptedBackend.h"
@@ -351,6 +352,30 @@ TEST_F(Agent, LoginAsksForThePasswordAndSkipsOneOfSpaces) {
   EXPECT_EQ(CallsOf(u"Logout"), 1) << "logging out connects again";
 }
 
+// Connecting replaces the options with the manager's word; when that
+// happened after the dialog, the user's edits were lost and the old word
+// went back to the manager.
+TEST_F(Agent, TheSettingsDialogConnectsFirstSoTheUsersEditsAreKept) {
+  manager->SetReply(u"GetOptions", {Variant::FromInt32(0x51)});  // AutoShow off
+  StartManager();  // running, but the agent has not connected yet
+  backend.Script(u"Quillora settings",
+                 {Action::SetChecked(u"AutoBindCheckBox", true), Action::Click(u"OKButton")});
+  agent->ShowOptions();
+  EXPECT_EQ(CallsOf(u"GetOptions"), 1);
+  EXPECT_FALSE(agent->AutoShow()) << "the dialog opened on the manager's word";
+  EXPECT_TRUE(agent->Options().AutoBind) << "the user's edit stays";
+  ASSERT_EQ(CallsOf(u"SetOptions"), 1);
+  EXPECT_EQ(manager->LastCall().Inputs[0].AsInt32(), 0x71);
+}
+
+TEST_F(Agent, SettingsMadeWithoutAManagerApplyHereAndGoNowhere) {
+  backend.Script(u"Quillora settings",
+                 {Action::SetChecked(u"AutoShowCheckBox", false), Action::Click(u"OKButton")});
+  agent->ShowOptions();
+  EXPECT_FALSE(agent->AutoShow());
+  EXPECT_EQ(manager->CallCount(), 0u);
+}
+
 TEST_F(Agent, LoginWithoutAManagerAsksNothing) {
   EXPECT_FALSE(agent->Login());
   EXPECT_TRUE(backend.Journal().empty());
@@ -379,8 +404,7 @@ TEST_F(Agent, OptionsFromTheSettingsDialogApplyAtOnceAndGoToTheManagerWhenAsked)
 
 TEST_F(Agent, ABannerManagerPutsAStripOnTheFillDialogThatRaisesItsLink) {
   manager->SetReply(u"GetBannerMode", {Variant::FromInt32(1)});
-  manager->SetReply(u"GetBanner",
-                    {Variant::FromStrings({u"http://ads.example/go", u"Fresh bread"})});
+  manager->SetReply(u"GetBanner", {BannerStream({u"http://ads.example/go", u"Fresh bread"})});
   StartManager();
   ASSERT_TRUE(agent->IsConnected());
   EXPECT_EQ(agent->BannerMode(), 1);
@@ -400,6 +424,24 @@ TEST_F(Agent, ABannerManagerPutsAStripOnTheFillDialogThatRaisesItsLink) {
   EXPECT_EQ(clicked, u"http://ads.example/go");
   const auto request = manager->LastCall();
   EXPECT_EQ(request.Operation, u"GetBanner");
+  const std::optional<TBannerRequest> size = ReadBannerRequest(request.Inputs.at(0));
+  ASSERT_TRUE(size) << "the request is a byte stream of the strip's size";
+  EXPECT_EQ(size->Width, 620);
+  EXPECT_EQ(size->Height, 68);
+  EXPECT_EQ(manager->SinkCount(), 1) << "a request the manager takes keeps the connection";
+  EXPECT_EQ(CallsOf(u"GetOptions"), 1) << "and nothing reconnected";
+}
+
+TEST_F(Agent, ABannerReplyThatIsNoBannerStreamLeavesTheStripEmpty) {
+  manager->SetReply(u"GetBannerMode", {Variant::FromInt32(1)});
+  manager->SetReply(u"GetBanner", {Variant::FromBytes({1, 2, 3})});
+  StartManager();
+  ASSERT_TRUE(agent->IsConnected());
+  agent->ShowDialog(true);
+  auto& strip = agent->FillDialog()->Get<platform::ui::TPanel>(u"BannerPanel");
+  EXPECT_EQ(strip.Caption(), u"");
+  EXPECT_EQ(strip.Hint(), u"");
+  EXPECT_TRUE(agent->IsConnected());
 }
 
 TEST_F(Agent, CommandsAreRelayedAndUnsetHandlersSkipped) {

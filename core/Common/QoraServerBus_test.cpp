@@ -191,6 +191,46 @@ TEST(ManagerBusContract, SignaturesStayAsPublished) {
   EXPECT_EQ(std::tuple_size_v<bus::AllOperations>, 31u);
 }
 
+// The test double keeps the same contract in process, so that a test of
+// a caller cannot pass with a kind the bus (and the manager) would refuse.
+TEST(ManagerBusContract, TheTestDoubleRefusesKindsTheContractDoesNot) {
+  auto server = platform::MakeCom<TQoraServerDouble>();
+  Variant banner;
+  EXPECT_EQ(server->GetBanner(Variant::FromStrings({u"620", u"68"}), banner),
+            platform::E_INVALIDARG);
+  const std::optional<platform::ErrorInfo> error = platform::TakeErrorInfo();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->Description, u"Argument 1 of GetBanner must be a byte array");
+  EXPECT_EQ(server->LastCall().Operation, u"GetBanner") << "the call still counts";
+  bool saved = false, passwordNeeded = false;
+  EXPECT_EQ(server->SaveFormSet(u"k", u"n", u"t", Variant::FromInt32(1), saved, passwordNeeded),
+            platform::E_INVALIDARG);
+  EXPECT_EQ(server->GetBanner(Variant::Null(), banner), platform::S_OK);
+  EXPECT_EQ(server->GetBanner(Variant::FromBytes({1}), banner), platform::S_OK);
+
+  const auto refused = [&](const char16_t* operation, std::vector<Variant> outputs) {
+    try {
+      server->SetReply(operation, std::move(outputs));
+    } catch (const std::invalid_argument& e) {
+      return std::string(e.what());
+    }
+    return std::string("(taken)");
+  };
+  EXPECT_EQ(refused(u"GetBanner", {Variant::FromStrings({u"link", u"text"})}),
+            "result 1 of GetBanner must be a byte array");
+  EXPECT_EQ(refused(u"GetProfiles", {Variant::FromBytes({1})}),
+            "result 1 of GetProfiles must be a list of texts");
+  EXPECT_EQ(refused(u"GetProfiles", {Variant::FromVariants({Variant::FromStrings({u"a"})})}),
+            "result 1 of GetProfiles must be a list of texts");
+  EXPECT_EQ(refused(u"GetOptions", {Variant::FromString(u"89")}),
+            "result 1 of GetOptions must be a 32-bit integer");
+  EXPECT_EQ(refused(u"GetLoggedIn", {Variant::FromBool(true), Variant::FromBool(true)}),
+            "GetLoggedIn answers 1 values, not 2");
+  EXPECT_EQ(refused(u"GetBanners", {}), "no operation GetBanners");
+  EXPECT_EQ(refused(u"ListCards", {Variant(), Variant::FromString(u"sel")}), "(taken)");
+  EXPECT_EQ(refused(u"GetProfiles", {Variant::FromVariants({Variant::FromInt32(5)})}), "(taken)");
+}
+
 TEST_F(ManagerBus, EveryOperationCarriesItsArgumentsAndResultsIntact) {
   Manager manager;
   auto proxy = Proxy();

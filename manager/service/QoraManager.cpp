@@ -2,6 +2,7 @@
 // the operations on profiles, fields, the lexicon and the settings.
 #include "manager/service/QoraManager.h"
 
+#include "core/Common/BannerStream.h"
 #include "core/Common/QMCommonUtils.h"
 #include "core/Common/QMLexicon.h"
 #include "core/Common/StreamUtils.h"
@@ -400,6 +401,10 @@ HRESULT TQoraManager::GetBannerMode(int32_t& mode) {
 HRESULT TQoraManager::GetBanner(const Variant& request, Variant& banner) {
   return Serve([&] {
     BytesArgument(request, "request");
+    if (!ReadBannerRequest(request)) {
+      throw Exception(u"request must be the banner strip's width and height");
+    }
+    // This manager keeps no banners to show: the answer is always none.
     banner = Variant();
   });
 }

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "core/Common/BannerStream.h"
 #include "core/Common/QMLexicon.h"
 #include "core/Common/QMTransitUtils.h"
 #include "core/Common/QuillmateLibEvents.h"
@@ -474,6 +475,18 @@ TEST_F(QoraManagerTest, TranslateStringsUsesTheCurrentLanguagesTable) {
   many.SetSize(4 + 10001 * 4);
   EXPECT_EQ(Failure(server_->TranslateStrings(Variant::FromBytes(many.Bytes()), translated)),
             "strings holds too many items: 10001 items, at most 10000");
+}
+
+TEST_F(QoraManagerTest, TheBannerRequestIsTheStripsSizeAndNoBannerIsServed) {
+  Variant banner = Variant::FromInt32(1);
+  ASSERT_EQ(server_->GetBanner(BannerRequestStream({620, 68}), banner), S_OK);
+  EXPECT_TRUE(banner.IsEmpty());
+  EXPECT_EQ(Failure(server_->GetBanner(Variant::FromStrings({u"620", u"68"}), banner)),
+            "request must be a byte array");
+  EXPECT_EQ(Failure(server_->GetBanner(Variant::FromBytes({1, 2, 3}), banner)),
+            "request must be the banner strip's width and height");
+  EXPECT_EQ(Failure(server_->GetBanner(Variant(), banner)),
+            "request must be the banner strip's width and height");
 }
 
 TEST_F(QoraManagerTest, OptionsStartAt0x59AndEventsReachTheConnectingThread) {
