@@ -15,21 +15,11 @@
 namespace qm {
 
 using fill_detail::RequireView;
+using fill_detail::TakesText;
 using platform::PageInputElement;
 using platform::PageTextAreaElement;
 
 namespace {
-
-// Input types that take typed text. Browsers that predate the newer
-// text-entry types showed them as "text", and forms were filled there; an
-// engine that reports them as they are must fill them too, or a sign-up
-// page would be left half empty while its card fill reports success.
-bool TakesText(const std::u16string& type) {
-  static constexpr std::u16string_view types[] = {
-      u"text",   u"password", u"email", u"tel",  u"url",  u"search",
-      u"number", u"date",     u"month", u"week", u"time", u"datetime-local"};
-  return std::find(std::begin(types), std::end(types), type) != std::end(types);
-}
 
 // At most maxLength UTF-16 units, never ending in half a surrogate pair.
 std::u16string CutToMaxLength(std::u16string text, int32_t maxLength) {
@@ -47,6 +37,17 @@ bool IsUnfilledInputType(const std::u16string& type) {
 }
 
 }  // namespace
+
+// Input types that take typed text. Browsers that predate the newer
+// text-entry types showed them as "text", and forms were filled there; an
+// engine that reports them as they are must fill them too, or a sign-up
+// page would be left half empty while its card fill reports success.
+bool fill_detail::TakesText(const std::u16string& type) {
+  static constexpr std::u16string_view types[] = {
+      u"text",   u"password", u"email", u"tel",  u"url",  u"search",
+      u"number", u"date",     u"month", u"week", u"time", u"datetime-local"};
+  return std::find(std::begin(types), std::end(types), type) != std::end(types);
+}
 
 bool FillElement(const ComPtr<PageElement>& element, int32_t kind, const std::u16string& value,
                  const TLexicon& lexicon, const TValueList& values) {

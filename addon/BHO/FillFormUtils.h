@@ -180,6 +180,10 @@ ComPtr<View> RequireView(const ComPtr<PageElement>& element) {
 // the ElementIndex of each is its position here.
 std::vector<ComPtr<PageElement>> CountedControls(const ComPtr<PageElement>& form);
 
+// Whether an input of this (lower-case) type takes typed text: text,
+// password and the newer text-entry types (email, tel, number, date, ...).
+bool TakesText(const std::u16string& type);
+
 }  // namespace fill_detail
 
 }  // namespace qm
