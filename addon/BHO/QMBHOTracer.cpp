@@ -7,12 +7,14 @@ namespace qm {
 bool TAutoSubmitTracer::Register(const std::u16string& pageKey, const std::u16string& target,
                                  uint8_t kind, const std::u16string& data) {
   const TAutoSubmitItem action{kind, data, pageKey, target};
+  // A new trace begins when none runs. The items of an ended trace are
+  // no loop: the user's own navigation broke it.
+  if (!Tracing) Clear();
   if (kind != AutoMetaRefresh) {
     for (const TAutoSubmitItem& item : *this) {
       if (item == action) return false;
     }
   }
-  if (!Tracing) Clear();
   Tracing = true;
   // A page that refreshes itself over and over keeps its trace open; one
   // entry of that refresh says all a trace needs to know of it.
