@@ -6,8 +6,8 @@
 #include "core/Common/StreamUtils.h"
 #include "core/Common/TextUtils.h"
 #include "platform/com/OleException.h"
-#include "platform/com/PendingEvents.h"
 #include "platform/dom/PageDocument.h"
+#include "platform/winsys/Messages.h"
 #include "platform/winsys/WindowRegistry.h"
 
 namespace qm::testing {
@@ -93,7 +93,9 @@ void TBhoWindow::Navigate(const std::u16string& url) {
 size_t TBhoWindow::RunPending(size_t maxLoads) {
   size_t loads = 0;
   for (;;) {
-    platform::ProcessPendingEvents();
+    // What the window thread's message loop does when it looks: the
+    // queued calls (the manager's events), posted messages and due timers.
+    platform::PumpWaitingMessages();
     platform::ui::CurrentBackend().Idle();
     if (loads >= maxLoads) break;
     if (!browser_->HasPendingNavigation() && !FollowMetaRefresh()) break;
@@ -136,7 +138,7 @@ bool TBhoWindow::PumpUntil(const std::function<bool()>& done, std::chrono::milli
     RunPending();
     if (done()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    platform::WaitForPendingEvents(std::chrono::milliseconds(20));
+    platform::WaitMessage(std::chrono::milliseconds(20));
   }
 }
 

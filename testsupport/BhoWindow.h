@@ -16,8 +16,8 @@
 // Running. Navigate asks for a page (BeforeNavigate2 arrives at once);
 // RunPending then does what a host's message loop does: it performs the
 // queued loads (every page load, frames and onload included, runs the
-// helper object's page processing inside it), runs the events posted to
-// this thread (the manager's events), lets the scripted user act on the
+// helper object's page processing inside it), takes the window thread's
+// messages (the manager's events, posted messages, timers), lets the scripted user act on the
 // modeless forms and follows an immediate META refresh (as a browser does
 // once the page is loaded), until nothing is left or a limit of loads is reached
 // (an automatic submit may keep a page going forever). Load is both.
