@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "platform/rtl/Utf.h"
+
 namespace qm::platform::ui {
 namespace {
 
@@ -101,6 +103,16 @@ int MessageBox(HWND owner, std::u16string text, std::u16string caption, TMsgIcon
   // A backend that answers a button the box doesn't have gets the box
   // closed instead, so callers only ever see their own buttons.
   return CancelAnswer(buttons);
+}
+
+void ShowException(HWND owner, const std::exception& e) noexcept {
+  try {
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    MessageBox(owner, own != nullptr ? own->Message() : Utf8ToUtf16(e.what()), u"Error",
+               TMsgIcon::Error, TMsgButtons::Ok);
+  } catch (...) {
+    // A backend that fails to show the box leaves nothing more to do.
+  }
 }
 
 int TPopupMenu::Popup(TPoint at) {

@@ -89,4 +89,9 @@ private:
 int MessageBox(HWND owner, std::u16string text, std::u16string caption, TMsgIcon icon,
                TMsgButtons buttons);
 
+// The toolkit's default handler of a failure that reached a form's message
+// handling: the failure's message in an error box captioned "Error". Never
+// raises.
+void ShowException(HWND owner, const std::exception& e) noexcept;
+
 }  // namespace qm::platform::ui

@@ -160,6 +160,13 @@ void TControl::UserContextMenu(TPoint mousePos) {
   if (!handled && popupMenu_ != nullptr) popupMenu_->Popup(GetCursorPos());
 }
 
+void TControl::UserMouseMove(TPoint mousePos) {
+  if (!Showing()) throw EUserAction(u"'" + Name() + u"' is not showing");
+  const TRect screen = ScreenRect();
+  SetCursorPos({screen.Left + mousePos.X, screen.Top + mousePos.Y});
+  if (OnMouseMove) OnMouseMove(*this, mousePos);
+}
+
 void TControl::Click() {
   if (OnClick) OnClick(*this);
 }

@@ -76,6 +76,8 @@ using TKeyEvent = std::function<void(TComponent& sender, uint16_t& key)>;
 // mousePos is in the control's client coordinates; a handler that set
 // handled keeps the control's own pop-up menu from opening.
 using TContextPopupEvent = std::function<void(TComponent& sender, TPoint mousePos, bool& handled)>;
+// mousePos is in the control's client coordinates.
+using TMouseMoveEvent = std::function<void(TComponent& sender, TPoint mousePos)>;
 
 enum class TAlign : uint8_t { None, Top, Bottom, Left, Right, Client };
 enum TAnchor : uint8_t { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
@@ -160,6 +162,7 @@ public:
   TNotifyEvent OnExit;
   TKeyEvent OnKeyDown;
   TContextPopupEvent OnContextPopup;
+  TMouseMoveEvent OnMouseMove;
 
   // The user's gestures. Each raises EUserAction when the control is not
   // showing or not enabled.
@@ -169,6 +172,11 @@ public:
   // OnContextPopup took the event.
   void UserContextMenu(TPoint mousePos);
   void UserContextMenu() { UserContextMenu({Width() / 2, Height() / 2}); }
+  // The pointer moves over the control to mousePos (client coordinates):
+  // the platform's pointer position follows, then OnMouseMove. Disabled
+  // controls hear it too; raises EUserAction when the control is not
+  // showing.
+  void UserMouseMove(TPoint mousePos);
 
   // Raises the events as the platform does; public so that containers and
   // backends can route gestures.

@@ -53,9 +53,36 @@ TForm::TForm(std::u16string name, HWND ownerWindow)
   // A form whose owner has gone is simply unowned.
   params.Owner = IsWindow(ownerWindow) ? ownerWindow : NoWindow;
   handle_ = CreateWindow(params);
+  AttachWindowProc();
+}
+
+TForm::TForm(std::u16string name, TParented parent)
+    : TWinControl(std::move(name)), parentWindow_(parent.Window) {
+  StoreVisible(false);
+  TWindowParams params;
+  params.ClassName = u"TForm";
+  params.Parent = parent.Window;
+  if (!IsWindow(parent.Window)) throw Exception(u"Invalid window handle");
+  handle_ = CreateWindow(params);
+  AttachWindowProc();
+}
+
+void TForm::AttachWindowProc() {
+  SetWindowProc(handle_, [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    try {
+      return WndProc(message, wParam, lParam);
+    } catch (const std::exception& e) {
+      ShowException(handle_, e);
+      return 0;
+    }
+  });
   TLiveForms& live = LiveForms();
   std::lock_guard<std::mutex> lock(live.Lock);
   live.Forms[handle_] = this;
+}
+
+LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProc(handle_, message, wParam, lParam);
 }
 
 TForm::~TForm() {
@@ -112,7 +139,9 @@ TRect TForm::ClientRect() const {
 
 TPoint TForm::ClientOrigin() const {
   const TFrameMetrics m = FrameMetrics(borderStyle_);
-  return {Left() + m.Frame, Top() + m.Frame + m.CaptionBar};
+  TRect parent;
+  if (parentWindow_ == NoWindow || !GetWindowRect(parentWindow_, parent)) parent = TRect{};
+  return {parent.Left + Left() + m.Frame, parent.Top + Top() + m.Frame + m.CaptionBar};
 }
 
 void TForm::SetConstraints(const TSizeConstraints& constraints) {
@@ -125,6 +154,7 @@ void TForm::SyncWindow() {
 }
 
 void TForm::ApplyPosition() {
+  if (parentWindow_ != NoWindow) return;  // placed by the window it lives in
   TRect area = GetDesktopRect();
   switch (position_) {
     case TPosition::Designed:
@@ -158,7 +188,7 @@ void TForm::SetVisible(bool visible) {
 }
 
 int TForm::ShowModal() {
-  if (Visible()) throw Exception(u"Cannot make a visible window modal");
+  if (Visible() || parentWindow_ != NoWindow) throw Exception(u"Cannot make a visible window modal");
   modal_ = true;
   modalResult_ = mrNone;
   try {

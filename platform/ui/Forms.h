@@ -18,6 +18,16 @@
 // OnKeyDown, then Enter presses the default button and Escape the cancel
 // button, unless a handler consumed the key (set it to 0).
 //
+// A parented form lives inside another window instead (a band inside the
+// browser's band site): its window is a child of that window, its bounds
+// are in that window's coordinates, and it is never shown modally.
+//
+// Messages: the form's window procedure calls WndProc, which a form class
+// overrides to handle the messages posted or sent to its window (calling
+// the inherited one for the rest). What escapes WndProc is shown to the
+// user by ShowException (Backend.h), as the toolkit's default handler
+// does, and the message answers 0.
+//
 // The form owns its controls and pop-up menus; whoever creates a form
 // destroys it, which destroys its window. Used on one thread, the thread
 // that created it.
@@ -29,6 +39,7 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Menus.h"
+#include "platform/winsys/Messages.h"
 
 namespace qm::platform::ui {
 
@@ -56,12 +67,20 @@ enum class TCloseAction : uint8_t { None, Hide };
 class TForm : public TWinControl {
 public:
   TForm(std::u16string name, HWND ownerWindow);
+  struct TParented {
+    HWND Window = NoWindow;
+  };
+  // A form inside parent.Window (which must be a window: raises Exception
+  // "Invalid window handle" otherwise).
+  TForm(std::u16string name, TParented parent);
   ~TForm() override;
   const char16_t* ClassName() const override { return u"TForm"; }
 
   // The form's own window in the registry.
   HWND Handle() const noexcept { return handle_; }
   HWND OwnerWindow() const noexcept { return ownerWindow_; }
+  // The window a parented form lives in; NoWindow for a top-level form.
+  HWND ParentWindow() const noexcept { return parentWindow_; }
 
   void SetCaption(std::u16string caption) override;
 
@@ -131,13 +150,20 @@ public:
   void UserKeyDown(uint16_t key);
   void UserClose() { Close(); }
 
+protected:
+  // Handles a message of the form's window; the base answers
+  // DefWindowProc.
+  virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+
 private:
+  void AttachWindowProc();
   void ApplyPosition();
   void SyncWindow();
   [[noreturn]] static void MissingControl(std::u16string_view name);
 
   HWND handle_ = NoWindow;
   HWND ownerWindow_ = NoWindow;
+  HWND parentWindow_ = NoWindow;
   TBorderStyle borderStyle_ = TBorderStyle::Sizeable;
   uint8_t borderIcons_ = biSystemMenu | biMinimize | biMaximize;
   TPosition position_ = TPosition::Designed;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/ui/ToolBars.h"
+
 namespace qm::platform::ui {
 namespace {
 
@@ -220,9 +222,17 @@ void ApplyUserAction(TForm& form, const TUserAction& action) {
     case TKind::Key:
       form.UserKeyDown(action.Key);
       return;
-    case TKind::ContextMenu:
-      ControlOf<TControl>(form, action, u"a control").UserContextMenu();
+    case TKind::ContextMenu: {
+      auto& control = ControlOf<TControl>(form, action, u"a control");
+      // A drop-down tool button's menu opens from a click on the button.
+      auto* tool = dynamic_cast<TToolButton*>(&control);
+      if (tool != nullptr && tool->Style() == TToolButtonStyle::DropDown) {
+        tool->UserClick();
+      } else {
+        control.UserContextMenu();
+      }
       return;
+    }
     case TKind::Close:
       form.UserClose();
       return;
@@ -407,6 +417,16 @@ void DescribeControl(std::u16string& out, TControl& c) {
     out += u"<" + Shown(button->Caption()) + u"> " + name +
            (button->Default() ? u" (default)" : u"") + (button->Cancel() ? u" (cancel)" : u"") +
            Flags(c) + u"\n";
+  } else if (auto* tool = dynamic_cast<TToolButton*>(&c)) {
+    std::u16string notes;
+    const auto note = [&](std::u16string_view text) {
+      notes += (notes.empty() ? u" (" : u", ") + std::u16string(text);
+    };
+    if (tool->Style() == TToolButtonStyle::Check) note(tool->Down() ? u"pressed" : u"released");
+    if (tool->Style() == TToolButtonStyle::DropDown) note(u"menu");
+    if (!c.EffectivelyEnabled()) note(u"disabled");
+    out += u"[" + Shown(tool->Caption()) + u"] " + name + (notes.empty() ? u"" : notes + u")") +
+           u"\n";
   } else if (auto* list = dynamic_cast<TListBox*>(&c)) {
     out += name + u":" + (list->Count() == 0 ? u" (empty)" : u"") + Flags(c) + u"\n";
     ListLines(out, *list);
