@@ -100,6 +100,10 @@ bool Checked(IQuillmateAgent& agent, int32_t index) {
 
 }  // namespace
 
+platform::ComPtr<IQMAgent> CreateQMAgentObject() {
+  return platform::MakeCom<TQMAgent>();
+}
+
 String AgentPropertyName() {
   return platform::GuidToString(IQuillmateAgent::Iid);
 }

@@ -76,4 +76,7 @@ private:
   platform::ComPtr<platform::PageBrowser> browser_;
 };
 
+// A new automation object of the QMAgent class.
+platform::ComPtr<IQMAgent> CreateQMAgentObject();
+
 }  // namespace qm

@@ -23,6 +23,8 @@ public:
   const std::u16string& Caption() const noexcept { return caption_; }
   void SetCaption(std::u16string caption) { caption_ = std::move(caption); }
   bool IsSeparator() const noexcept { return caption_ == u"-"; }
+  const std::u16string& Hint() const noexcept { return hint_; }
+  void SetHint(std::u16string hint) { hint_ = std::move(hint); }
   bool Enabled() const noexcept { return enabled_; }
   void SetEnabled(bool enabled) noexcept { enabled_ = enabled; }
 
@@ -33,6 +35,7 @@ public:
 
 private:
   std::u16string caption_;
+  std::u16string hint_;
   bool enabled_ = true;
 };
 
