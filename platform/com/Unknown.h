@@ -34,11 +34,12 @@ protected:
   ~IUnknown() = default;  // objects go away through Release only
 };
 
-// Number of live ComObject instances in the process (for DllCanUnloadNow).
-int32_t LiveComObjectCount() noexcept;
-
 namespace detail {
-void CountComObject(int delta) noexcept;
+// One count per module (the program, and each shared library that makes
+// objects): hidden, so that a library's DllCanUnloadNow counts only the
+// objects that its own code made, though the platform itself is shared.
+inline std::atomic<int32_t> ModuleComObjects __attribute__((visibility("hidden"))){0};
+inline void CountComObject(int delta) noexcept { ModuleComObjects += delta; }
 
 template <class I>
 bool InterfaceChainHas(const IID& iid) {
@@ -49,6 +50,10 @@ bool InterfaceChainHas(const IID& iid) {
   }
 }
 }  // namespace detail
+
+// Number of live ComObject instances made by this module's code (for
+// DllCanUnloadNow).
+inline int32_t LiveComObjectCount() noexcept { return detail::ModuleComObjects.load(); }
 
 template <class First, class... Rest>
 class ComObject : public First, public Rest... {
