@@ -41,7 +41,7 @@ public:
   const std::u16string& PageUrl() const { return pageUrl_; }
 
   std::optional<memdom::Resource> Load(const memdom::NavigationRequest& request) override {
-    if (request.Url == pageUrl_) return memdom::Resource{bytes_, u"text/html"};
+    if (request.Url == pageUrl_) return memdom::Resource{bytes_, u"text/html", {}};
     if (IsFileAddress(request.Url)) return files_.Load(request);
     if (pageFolderUrl_.empty() || request.Url.compare(0, pageFolderUrl_.size(), pageFolderUrl_)) {
       return std::nullopt;

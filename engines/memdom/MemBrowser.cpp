@@ -246,7 +246,7 @@ void MemBrowser::ShowDocument(ComPtr<IUnknown> document, ComPtr<MemDocument> htm
 
 void MemBrowser::LoadNow(const NavigationRequest& request, int depth, bool ownDownload) {
   const ComPtr<MemBrowser> self(this);
-  const std::u16string url = request.Url;
+  std::u16string url = request.Url;
   std::optional<Resource> resource;
   if (url != u"about:blank") {
     try {
@@ -255,6 +255,7 @@ void MemBrowser::LoadNow(const NavigationRequest& request, int depth, bool ownDo
       resource.reset();  // a failing loader is a missing page
     }
   }
+  if (resource && !resource->Url.empty()) url = resource->Url;  // redirected
   DocumentOptions options{url, {}, scripts_, this};
   if (!resource) {
     ComPtr<MemDocument> html = MemDocument::Load({}, options);

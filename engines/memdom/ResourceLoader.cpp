@@ -11,7 +11,7 @@ namespace qm::memdom {
 
 void MapResourceLoader::Add(const std::u16string& url, std::string bytes,
                             std::u16string contentType) {
-  resources_[url] = Resource{std::move(bytes), std::move(contentType)};
+  resources_[url] = Resource{std::move(bytes), std::move(contentType), {}};
 }
 
 std::optional<Resource> MapResourceLoader::Load(const NavigationRequest& request) {
@@ -60,7 +60,7 @@ std::optional<Resource> FileResourceLoader::Load(const NavigationRequest& reques
   std::ostringstream content;
   content << file.rdbuf();
   if (file.bad()) return std::nullopt;
-  return Resource{content.str(), ContentTypeOfPath(path)};
+  return Resource{content.str(), ContentTypeOfPath(path), {}};
 }
 
 std::u16string MediaTypeOf(std::u16string_view contentType) {

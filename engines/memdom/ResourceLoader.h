@@ -19,6 +19,9 @@ struct Resource {
   std::string Bytes;
   // "text/html", "text/html; charset=windows-1252", "image/png", ...
   std::u16string ContentType = u"text/html";
+  // Where the bytes came from when that is not the address asked for (the
+  // end of a redirect); empty otherwise. The page is shown at this address.
+  std::u16string Url;
 };
 
 class ResourceLoader {
