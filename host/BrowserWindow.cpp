@@ -3,6 +3,7 @@
 #include "platform/com/PendingEvents.h"
 #include "platform/rtl/Utf.h"
 #include "platform/ui/Backend.h"
+#include "platform/winsys/Messages.h"
 
 namespace qm::host {
 
@@ -223,7 +224,8 @@ void TBrowserWindow::Navigate(const std::u16string& url) {
 bool TBrowserWindow::Settle(int maxTurns) {
   for (int turn = 0; turn < maxTurns; ++turn) {
     bool busy = engine_.Pump(browser_);
-    busy = platform::ProcessPendingEvents() > 0 || busy;
+    busy = platform::HasPendingEvents() || busy;
+    busy = platform::PumpWaitingMessages() > 0 || busy;
     if (busy) continue;
     // Nothing queued: the moment a person acts on the forms that are up;
     // what they do may queue more.

@@ -105,6 +105,14 @@ tool::TCommandProgram Program() {
   program.Name = "quillbrowse";
   program.Synopsis = "COMMAND [ARGS...]";
   program.Description = "the browser host: loads the registered add-ons and browses with them";
+  // "quillbrowse --serve DIR run SCRIPT" is "quillbrowse run --serve DIR SCRIPT".
+  program.GlobalOptions = {"--engine", "--registry", "--timeout", "--serve"};
+  program.Sections = {
+      {"FILES", "$XDG_CONFIG_HOME/quillmate/registry (~/.config/quillmate/registry): the registry, unless\n"
+                "--registry names another file."},
+      {"EXIT STATUS", "0 every command done and every expectation held; 1 a command or expectation\n"
+                      "failed, or the session timed out; 2 a bad script, option or registry file."},
+  };
   program.Table = {
       {"run", "", "quillbrowse run [OPTIONS] SCRIPT",
        "run a scripted browsing session and print its transcript",
@@ -126,40 +134,10 @@ tool::TCommandProgram Program() {
   return program;
 }
 
-// "--serve DIR run SCRIPT" is "run --serve DIR SCRIPT": session options may
-// stand before the command.
-std::vector<std::string> CommandFirst(std::vector<std::string> args) {
-  std::vector<std::string> leading;
-  size_t i = 0;
-  while (i < args.size()) {
-    const std::string& a = args[i];
-    const std::string name = a.substr(0, a.find('='));
-    if (SessionFlags.count(a) != 0) {
-      leading.push_back(a);
-      ++i;
-    } else if (SessionValues.count(name) != 0) {
-      leading.push_back(a);
-      if (a.find('=') == std::string::npos && i + 1 < args.size()) leading.push_back(args[++i]);
-      ++i;
-    } else {
-      break;
-    }
-  }
-  if (leading.empty() || i >= args.size()) return args;
-  std::vector<std::string> out{args[i]};
-  out.insert(out.end(), leading.begin(), leading.end());
-  out.insert(out.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-  return out;
-}
-
 }  // namespace
 
 int RunQuillbrowse(std::vector<std::string> args, ToolContext& io) {
-  if (args.size() == 1 && args[0] == "--version") {
-    io.Out << "quillbrowse " << QM_VERSION << "\n";
-    return 0;
-  }
-  return tool::RunCommandTable(Program(), CommandFirst(std::move(args)), io);
+  return tool::RunCommandTable(Program(), args, io);
 }
 
 }  // namespace qm::host

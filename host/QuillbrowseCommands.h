@@ -5,7 +5,8 @@
 //   quillbrowse addon unregister LIB        ... and unregisters
 //   quillbrowse addon list                  the helper objects in the registry
 // OPTIONS: --engine memdom|chromium, --headful, --registry FILE,
-// --timeout SECONDS, --serve DIR. Options may also stand before the command.
+// --timeout SECONDS, --serve DIR. Options with a value may also stand
+// before the command.
 #pragma once
 
 #include <string>

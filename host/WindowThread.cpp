@@ -1,6 +1,6 @@
 #include "host/WindowThread.h"
 
-#include "platform/ui/Backend.h"
+#include "platform/winsys/Messages.h"
 
 namespace qm::host {
 
@@ -8,6 +8,7 @@ TWindowThread::TWindowThread() {
   std::promise<platform::ThreadEventTarget> ready;
   auto started = ready.get_future();
   thread_ = std::thread([this, &ready] {
+    platform::detail::EnsureMessageQueue();  // before anyone posts to it
     ready.set_value(platform::CurrentThreadEvents());
     Loop();
   });
@@ -15,25 +16,17 @@ TWindowThread::TWindowThread() {
 }
 
 TWindowThread::~TWindowThread() {
-  platform::PostThreadEvent(target_, [this] { quit_ = true; });
+  platform::PostThreadEvent(target_, [] { platform::PostQuitMessage(0); });
   if (thread_.joinable()) thread_.join();
 }
 
-void TWindowThread::SetIdleWork(std::function<bool()> work) {
-  // Installed from the window thread itself or before any work runs.
-  idleWork_ = std::move(work);
-}
+void TWindowThread::SetIdleWork(std::function<bool()> work) { idleWork_ = std::move(work); }
 
 void TWindowThread::Loop() {
-  using namespace std::chrono_literals;
-  while (!quit_) {
-    const int ran = platform::ProcessPendingEvents();
-    bool busy = ran > 0;
-    if (quit_) break;
-    if (idleWork_ && idleWork_()) busy = true;
-    platform::ui::CurrentBackend().Idle();
-    if (!busy) platform::WaitForPendingEvents(200ms);
-  }
+  platform::RunMessageLoop([this] {
+    while (idleWork_ && idleWork_()) {
+    }
+  });
 }
 
 }  // namespace qm::host

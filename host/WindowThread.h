@@ -1,15 +1,14 @@
 // The user-interface thread of one browser window and its message loop.
 //
 // Everything of a window (its browser, its helper objects, their dialogs)
-// is made and used on this thread. The loop runs, in turns: the calls
-// queued for the thread (platform/com/PendingEvents: posted work, the
-// manager's events), the window's own idle work (the engine's queued
-// loads), and the user-interface backend's Idle (modeless forms); it sleeps
-// when there is nothing to do until something is queued.
+// is made and used on this thread. The thread runs the window system's
+// message loop (platform/winsys/Messages.h): posted messages, the calls
+// queued for the thread (posted work, the manager's events) and timers;
+// when the queue runs dry, the window's idle work (the engine's queued
+// loads) runs until it is done, then the loop waits.
 //
 // The host's main thread hands work to the window with Call, which waits
-// for the result up to a deadline. This is the one place the host runs a
-// message loop of its own; it is meant to give way to the window system's.
+// for the result up to a deadline.
 #pragma once
 
 #include <chrono>
@@ -36,8 +35,9 @@ public:
   TWindowThread(const TWindowThread&) = delete;
   TWindowThread& operator=(const TWindowThread&) = delete;
 
-  // What the loop does between queued calls, on the window thread; answers
-  // whether it did anything (then the loop turns again at once).
+  // What the loop does when its queue runs dry, on the window thread;
+  // answers whether it did anything (then it runs again at once). Install
+  // it from the window thread (inside a Call).
   void SetIdleWork(std::function<bool()> work);
 
   // Runs work on the window thread and answers its result; its exception is
@@ -63,8 +63,7 @@ private:
 
   std::thread thread_;
   platform::ThreadEventTarget target_;
-  std::function<bool()> idleWork_;
-  bool quit_ = false;  // window thread only
+  std::function<bool()> idleWork_;  // window thread only
 };
 
 }  // namespace qm::host

@@ -1,2 +1,3 @@
-// libquillmate-platform.so is made of the whole qm_platform archive (see
-// CMakeLists.txt); a shared library needs one source file of its own.
+// The platform library is made of the sources of every folder below (each
+// folder's CMakeLists.txt adds its own); this file only gives the library
+// target a source of its own to start from.
