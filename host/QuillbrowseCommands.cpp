@@ -23,7 +23,7 @@ constexpr char SessionOptionsHelp[] =
     "  --engine E        memdom (built in, the default) or chromium\n"
     "  --headful         show the engine's own window (chromium)\n"
     "  --registry FILE   the registry file (default: $XDG_CONFIG_HOME/quillmate/registry)\n"
-    "  --timeout SECONDS give up after this long (default 600)\n"
+    "  --timeout SECONDS give up after this long (run: 600 by default; open: no limit)\n"
     "  --serve DIR       serve DIR on 127.0.0.1; addresses may start with {serve}\n";
 
 TSessionOptions SessionOptionsOf(const tool::TToolArgs& parsed) {

@@ -46,7 +46,8 @@ class TSession {
 public:
   TSession(const TSessionOptions& options, tool::ToolContext& io)
       : options_(options), io_(io), transcript_(io.Out),
-        deadline_(Clock::now() + std::chrono::seconds(options.TimeoutSeconds)) {}
+        deadline_(options.TimeoutSeconds > 0 ? Clock::now() + std::chrono::seconds(options.TimeoutSeconds)
+                                             : Clock::now() + std::chrono::hours(24 * 365)) {}
 
   // Raises for what keeps the session from starting.
   void Start(platform::ui::TUiBackend& backend) {
@@ -169,8 +170,10 @@ int RunScriptSession(const TSessionOptions& options, const std::string& scriptPa
     io.Err << "quillbrowse: " << scriptPath << " " << e.what() << "\n";
     return 2;
   }
+  TSessionOptions limited = options;
+  if (limited.TimeoutSeconds <= 0) limited.TimeoutSeconds = DefaultScriptTimeoutSeconds;
   TDialogAnswerBackend backend;
-  return WithSession(options, io, backend, [&](TSession& session) {
+  return WithSession(limited, io, backend, [&](TSession& session) {
     TScriptRunner runner = session.Runner(&backend);
     for (const TScriptCommand& command : script) {
       TStepResult result;
@@ -178,7 +181,7 @@ int RunScriptSession(const TSessionOptions& options, const std::string& scriptPa
         result = runner.Run(command);
       } catch (const ETimedOut&) {
         session.Transcript().Line("fail", "line " + std::to_string(command.Line) + ": timed out after " +
-                                              std::to_string(options.TimeoutSeconds) + " seconds");
+                                              std::to_string(limited.TimeoutSeconds) + " seconds");
         session.Abandon(1);
       }
       if (!result.Ok) {

@@ -25,12 +25,15 @@ struct TSessionOptions {
   std::string Engine = "memdom";
   bool Headful = false;
   std::string Registry;     // empty: the user's registry
-  int TimeoutSeconds = 600;  // for the whole session
+  int TimeoutSeconds = 0;   // for the whole session; 0: run's default, no limit for open
   std::string Serve;        // a folder to serve on the loopback; empty: none
 };
 
 int RunScriptSession(const TSessionOptions& options, const std::string& scriptPath, tool::ToolContext& io);
 int RunInteractiveSession(const TSessionOptions& options, const std::string& url, tool::ToolContext& io);
+
+// A script session's limit when none is given.
+inline constexpr int DefaultScriptTimeoutSeconds = 600;
 
 // The one sentence said when no manager runs.
 inline constexpr char ManagerNotRunning[] =

@@ -15,6 +15,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/rtl/Utf.h"
 #include "testsupport/PrivateBus.h"
+#include "testsupport/TestManager.h"
 
 namespace qm::host {
 namespace {
@@ -168,6 +169,22 @@ TEST_F(SessionTest, AnExpectationThatFailsNamesItsLineWhatWasExpectedAndWhatWasT
   EXPECT_NE(missing.Out.find("fail     line 2: no element matches #nothing on http://127.0.0.1:"), std::string::npos);
 }
 
+TEST_F(SessionTest, AnInteractiveSessionTakesTheSameCommandsAtThePrompt) {
+  RegisterTestAddon();
+  const TRun run = Host({"open", "--registry", registry_, "--serve", site_, "{serve}/greet.html"},
+                        "expect value name=greeting \"hello from the add-on\"\n"
+                        "expect value name=greeting x\n"
+                        "fly away\n"
+                        "quit\n"
+                        "expect value name=greeting never-read\n");
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("quillbrowse>   held\n"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("  name=greeting: expected the value \"x\", it is \"hello from the add-on\"\n"),
+            std::string::npos);
+  EXPECT_NE(run.Out.find("  line 3: unknown command 'fly'\n"), std::string::npos);
+  EXPECT_EQ(run.Out.find("never-read"), std::string::npos);
+}
+
 TEST_F(SessionTest, ABadScriptOrOptionIsRefusedBeforeAnythingRuns) {
   const TRun bad = Script("open {serve}/greet.html\nwave #other\n");
   EXPECT_EQ(bad.Status, 2);
@@ -244,9 +261,44 @@ std::string Symbols(const std::string& options, const std::string& file) {
   return symbols;
 }
 
-TEST_F(SessionTest, TheComponentLibraryExportsTheFourEntryPointsAndNothingElse) {
-  EXPECT_EQ(Symbols("-D --defined-only", QM_TEST_ADDON),
-            "DllCanUnloadNow\nDllGetClassObject\nDllRegisterServer\nDllUnregisterServer\n");
+TEST_F(SessionTest, TheComponentLibrariesExportTheFourEntryPointsAndNothingElse) {
+  for (const char* library : {QM_TEST_ADDON, QM_QUILLMATE_LIBRARY}) {
+    EXPECT_EQ(Symbols("-D --defined-only", library),
+              "DllCanUnloadNow\nDllGetClassObject\nDllRegisterServer\nDllUnregisterServer\n")
+        << library;
+  }
+  // Nor does the add-on carry a platform of its own.
+  EXPECT_EQ(Symbols("-C --defined-only", QM_QUILLMATE_LIBRARY).find("qm::platform::ui::SetBackend("),
+            std::string::npos);
+}
+
+// The whole road a user takes: the real add-on registered by its own entry
+// point and loaded through the registry, the real manager running as its
+// own process on the (private) session bus, a page served on the loopback.
+TEST_F(SessionTest, TheAddOnFillsASignUpFormFromTheProfileOfTheRunningManager) {
+  testing::TTestManager seed;  // made and seeded here, then served by the real program
+  seed.SetFieldValue(u"First name", u"Ada");
+  seed.SetFieldValue(u"E-mail", u"ada@example.com");
+  seed.Stop();
+  testing::TManagerProcess manager(seed.StorePath());
+  ASSERT_EQ(Host({"addon", "register", "--registry", registry_, QM_QUILLMATE_LIBRARY}).Status, 0);
+  Write(site_ + "/join.html",
+        "<html><head><title>Join</title></head><body><form action=\"/echo\" method=\"post\">\n"
+        "First name <input name=\"first_name\"> E-mail <input type=\"email\" name=\"email\">\n"
+        "Nickname <input name=\"nickname\"> <input type=\"submit\" id=\"join\" value=\"Join\">\n"
+        "</form></body></html>\n");
+  const TRun run = Script(
+      "open {serve}/join.html\n"
+      "expect value name=first_name Ada\n"
+      "expect value name=email ada@example.com\n"
+      "type name=nickname ada\n"
+      "click #join\n"
+      "expect text #echo first_name=Ada\n"
+      "expect text #echo nickname=ada\n");
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  EXPECT_EQ(Count(run.Err, ManagerNotRunning), 0u) << run.Err;
+  EXPECT_EQ(Count(run.Out, "filled   first_name = Ada"), 1u) << run.Out;
+  EXPECT_EQ(Count(run.Out, "filled   email = ada@example.com"), 1u) << run.Out;
 }
 
 TEST_F(SessionTest, TheHostHasNoPlatformOfItsOwnBesideTheSharedOne) {

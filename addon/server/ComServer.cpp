@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/com/ErrorInfo.h"
+#include "platform/registry/BrowserKeys.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::server {
@@ -50,6 +51,16 @@ void DeleteRegKey(TRegRoot root, std::u16string_view key) noexcept {
     reg.DeleteKey(key);
   } catch (...) {
     // A delete that fails leaves the entry; unregistration goes on.
+  }
+}
+
+void UpdateHelperObjectKey(bool reg, const CLSID& clsid, std::u16string_view description) {
+  const std::u16string key =
+      std::u16string(platform::BrowserHelperObjectsKey) + u"\\" + platform::GuidToString(clsid);
+  if (reg) {
+    CreateRegKey(TRegRoot::LocalMachine, key, u"", description);
+  } else {
+    DeleteRegKey(TRegRoot::LocalMachine, key);
   }
 }
 

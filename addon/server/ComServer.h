@@ -179,6 +179,11 @@ void CreateRegKey(platform::TRegRoot root, std::u16string_view key, std::u16stri
                   std::u16string_view value);
 void DeleteRegKey(platform::TRegRoot root, std::u16string_view key) noexcept;
 
+// Writes (reg) or removes HKLM's browser helper object key of clsid, with
+// description as its default value: what makes a browser load the class
+// into every window.
+void UpdateHelperObjectKey(bool reg, const CLSID& clsid, std::u16string_view description);
+
 // The full file name of the module (shared library or program) that holds
 // this code.
 std::u16string ModuleFileName();

@@ -76,7 +76,7 @@ protected:
 TEST_F(ComServerTest, ClassObjectsAreFoundByClassAndRefuseWhatTheyAreNot) {
   EXPECT_TRUE(Factory(CLASS_VxBrowserHelperObject));
   void* out = reinterpret_cast<void*>(1);
-  EXPECT_EQ(server_.GetClassObject(CLASS_QMAgent, IClassFactory::Iid, &out), platform::CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(server_.GetClassObject(MakeGuid("{1B2C3D4E-0000-4000-8000-00000000C001}"), IClassFactory::Iid, &out), platform::CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(out, nullptr);
   out = reinterpret_cast<void*>(1);
   EXPECT_EQ(server_.GetClassObject(CLASS_VxBrowserHelperObject, IObjectWithSite::Iid, &out),

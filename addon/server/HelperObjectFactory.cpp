@@ -1,6 +1,5 @@
 #include "addon/server/QuillmateServer.h"
 
-#include "platform/registry/BrowserKeys.h"
 
 namespace qm::server {
 
@@ -11,13 +10,7 @@ TVxBrowserHelperObjectFactory::TVxBrowserHelperObjectFactory(TComServer& server,
 
 void TVxBrowserHelperObjectFactory::UpdateRegistry(bool reg, const std::u16string& fileName) {
   TComObjectFactory::UpdateRegistry(reg, fileName);
-  const std::u16string key =
-      std::u16string(platform::BrowserHelperObjectsKey) + u"\\" + platform::GuidToString(ClassID());
-  if (reg) {
-    CreateRegKey(platform::TRegRoot::LocalMachine, key, u"", Description());
-  } else {
-    DeleteRegKey(platform::TRegRoot::LocalMachine, key);
-  }
+  UpdateHelperObjectKey(reg, ClassID(), Description());
 }
 
 ComPtr<IUnknown> TVxBrowserHelperObjectFactory::CreateComObject() {

@@ -14,12 +14,10 @@
 
 namespace qm::server {
 
-inline constexpr CLSID CLASS_IEToolbar = platform::MakeGuid("{B9F7135C-B512-4CC3-9316-FA0044083914}");
+// The toolbar band's and the automation object's class identifiers live
+// with the type library (addon/Common/QuillmateTLB.h).
 inline constexpr CLSID CLASS_VxBrowserHelperObject =
     platform::MakeGuid("{C0D5D8B0-D626-4C77-8ED4-CFE4C41BCDA1}");
-inline constexpr CLSID CLASS_QMAgent = platform::MakeGuid("{19EF1EC1-0BB8-47F3-9904-806790DB13E2}");
-// The desk-band component category.
-inline constexpr GUID CATID_DeskBand = platform::MakeGuid("{00021492-0000-0000-C000-000000000046}");
 
 inline constexpr char16_t QuillmateServerName[] = u"Quillmate";
 

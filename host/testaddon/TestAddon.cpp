@@ -7,7 +7,6 @@
 #include "platform/com/SiteInterfaces.h"
 #include "platform/dom/PageBrowser.h"
 #include "platform/dom/PageDocument.h"
-#include "platform/registry/BrowserKeys.h"
 #include "platform/ui/Backend.h"
 
 namespace qm::server {
@@ -79,13 +78,7 @@ public:
 
   void UpdateRegistry(bool reg, const std::u16string& fileName) override {
     TComObjectFactory::UpdateRegistry(reg, fileName);
-    const std::u16string key =
-        std::u16string(platform::BrowserHelperObjectsKey) + u"\\" + platform::GuidToString(ClassID());
-    if (reg) {
-      CreateRegKey(platform::TRegRoot::LocalMachine, key, u"", Description());
-    } else {
-      DeleteRegKey(platform::TRegRoot::LocalMachine, key);
-    }
+    UpdateHelperObjectKey(reg, ClassID(), Description());
   }
 
 protected:
