@@ -137,23 +137,30 @@ TEST_F(ManagerCliTest, AProtectedProfileShowsItsValuesOnlyWithThePassword) {
 }
 
 TEST_F(ManagerCliTest, ResolveTellsWhichFieldAControlIs) {
-  std::string out = Ok({"resolve", "input", "text", "billing_first_name"}).Out;
+  std::string out = Ok({"resolve", "input", "text", "ctl00$Main$txtBillingFirstName"}).Out;
   EXPECT_EQ(out,
             "Field:   First name\nName:    FirstName\nGroup:   Personal\n"
-            "Because: the synonym 'first name' inside 'billing first name'\n"
+            "Read as: ctl 00 | main | txt billing first name\n"
+            "Because: 'first name' (from 'FirstName') is a synonym of First name; other words: "
+            "'ctl' (container), '00' (number), 'main' (container), 'txt' (control kind), "
+            "'billing' (context)\n"
             "Value:   (empty: the page would not be filled)\n");
   Ok({"field", "set", "First name", "Ada"});
   out = Ok({"resolve", "input", "text", "billing_first_name"}).Out;
   EXPECT_NE(out.find("Value:   Ada\n"), std::string::npos) << out;
   EXPECT_EQ(Ok({"resolve", "input", "text", "xyzzy"}).Out,
-            "Nothing matched: no field has a synonym in 'xyzzy'\n");
+            "Nothing matched: no field has a synonym in 'xyzzy'\nRead as: xyzzy\n");
   EXPECT_EQ(Ok({"resolve", "input", "password", "email"}).Out,
-            "Nothing matched: no field has a synonym in 'email' (a password input takes password "
-            "fields only)\n");
-  Ok({"synonym", "add", "Company", "Firma"});
-  EXPECT_NE(Ok({"resolve", "input", "text", "firma"}).Out.find("Field:   Company"),
+            "Nothing matched: a password input takes password fields only\nRead as: email\n");
+  EXPECT_EQ(Ok({"resolve", "input", "checkbox", "ok_to_email"}).Out,
+            "Nothing matched: 'ok' says this is no profile field\nRead as: ok to email\n");
+  EXPECT_EQ(Ok({"resolve", "input", "text", "product[name]"}).Out,
+            "Nothing matched: 'name' alone is too general, and 'product' says what it belongs "
+            "to\nRead as: product | name\n");
+  Ok({"synonym", "add", "Company", "Kontor"});
+  EXPECT_NE(Ok({"resolve", "input", "text", "kontor"}).Out.find("Field:   Company"),
             std::string::npos);
-  EXPECT_NE(Ok({"synonym", "list", "Company"}).Out.find("Firma\n"), std::string::npos);
+  EXPECT_NE(Ok({"synonym", "list", "Company"}).Out.find("Kontor\n"), std::string::npos);
 }
 
 TEST_F(ManagerCliTest, OptionsNotesTranslationsAndValues) {
@@ -264,12 +271,12 @@ TEST_F(ManagerCliTest, ABadImportLeavesTheStoreAsItWas) {
 }
 
 TEST_F(ManagerCliTest, TheLexiconGoesOutAndComesBackAsJsonAndAsStream) {
-  Ok({"synonym", "add", "Company", "Firma"});
+  Ok({"synonym", "add", "Company", "Kontor"});
   const std::string json = dir_.File("lexicon.json");
   const std::string stream = dir_.File("lexicon.bin");
   Ok({"lexicon", "export", json});
   Ok({"lexicon", "export", "--stream", stream});
-  EXPECT_NE(ReadFile(json).find("\"Firma\""), std::string::npos);
+  EXPECT_NE(ReadFile(json).find("\"Kontor\""), std::string::npos);
   // The lexicon keeps words in its sorted order, so compare what it writes.
   const std::string before = Ok({"lexicon", "export"}).Out;
   Ok({"lexicon", "import", stream});

@@ -250,7 +250,7 @@ TEST_F(ManagerOnTheBus, ServesTheOperationsAndAnnouncesCommandLineChanges) {
             0);
   EXPECT_TRUE(found);
   EXPECT_EQ(value, u"Ada");
-  RunCli({"synonym", "add", "Company", "Firma", "--db", db_});
+  RunCli({"synonym", "add", "Company", "Kontor", "--db", db_});
   ASSERT_TRUE(listener.Await("lexicon"));
   RunCli({"options", "set", "--language", "de", "--db", db_});
   ASSERT_TRUE(listener.Await("language"));

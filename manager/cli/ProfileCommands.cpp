@@ -170,20 +170,19 @@ int Resolve(const TParsedArgs& args, ToolContext& io) {
   TLexicon lexicon;
   BuildLexicon(store->Lexicon(), lexicon);
   const TFieldRecognizer recognizer(lexicon, store->Fields());
-  const std::optional<TRecognition> found = recognizer.Recognize(tag, type, name);
-  if (!found) {
-    io.Out << "Nothing matched: no field has a synonym in '" << Utf8(lexicon.Normalize(name))
-           << "'";
-    if (AsciiLowerCase(type) == u"password")
-      io.Out << " (a password input takes password fields only)";
-    io.Out << "\n";
+  const TRecognitionReport report = recognizer.Explain(tag, type, name);
+  if (!report.Found) {
+    io.Out << "Nothing matched: " << report.Why << "\n"
+           << "Read as: " << Utf8(report.Words) << "\n";
     return 0;
   }
+  const std::optional<TRecognition>& found = report.Found;
   const TFieldValue value = store->FieldValue(profile.Id, found->Field);
   io.Out << "Field:   " << Utf8(found->Field.Caption) << "\n"
          << "Name:    " << Utf8(found->Field.FieldName) << "\n"
          << "Group:   " << Utf8(found->Field.Group) << "\n"
-         << "Because: " << DescribeRecognition(*found) << "\n";
+         << "Read as: " << Utf8(report.Words) << "\n"
+         << "Because: " << report.Why << "\n";
   if (!Unlock(profile, args, io)) {
     io.Out << "Value:   (hidden: profile '" << Utf8(profile.Name) << "' is protected)\n";
     return 0;

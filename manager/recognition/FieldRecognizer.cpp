@@ -5,151 +5,397 @@
 
 #include "core/Common/QMLexicon.h"
 #include "core/Common/TextUtils.h"
-#include "platform/rtl/Utf.h"
 
 namespace qm::manager {
 namespace {
 
-std::vector<std::u16string_view> SplitWords(const String& normalized) {
-  std::vector<std::u16string_view> words;
-  size_t start = 0;
-  while (start <= normalized.size()) {
-    const size_t space = normalized.find(u' ', start);
-    const size_t end = space == String::npos ? normalized.size() : space;
-    if (end > start) words.emplace_back(normalized.data() + start, end - start);
-    if (space == String::npos) break;
-    start = space + 1;
-  }
-  return words;
+using TRole = TFieldRecognizer::TRole;
+using TOutcome = TFieldRecognizer::TOutcome;
+
+int32_t InputKindOf(const String& tag, const String& inputType) {
+  if (AsciiLowerCase(Trim(tag)) != u"input") return InputKindText;
+  const String type = AsciiLowerCase(Trim(inputType));
+  if (type == u"password") return InputKindPassword;
+  if (type == u"email") return InputKindEmail;
+  if (type == u"tel") return InputKindTelephone;
+  return InputKindText;
 }
 
-size_t WordCount(const String& normalized) {
-  return SplitWords(normalized).size();
+// Real names hold a dozen words; a name of thousands is no name, and only
+// its end, where the head is, is read.
+constexpr size_t MostWords = 64;
+
+std::vector<TNameWord> LastWords(std::vector<TNameWord> words) {
+  if (words.size() > MostWords) words.erase(words.begin(), words.end() - MostWords);
+  return words;
 }
 
 }  // namespace
 
-TFieldRecognizer::TFieldRecognizer(const TLexicon& lexicon, std::vector<TFieldDef> fields)
-    : lexicon_(lexicon), fields_(std::move(fields)) {
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    AddSynonym(lexicon_.Normalize(fields_[i].FieldName), i);
-    AddSynonym(lexicon_.Normalize(fields_[i].Caption), i);
-  }
-  const TGoals& goals = lexicon_.Goals();
+TFieldRecognizer::TFieldRecognizer(const TLexicon& lexicon, std::vector<TFieldDef> fields,
+                                   const TRecognitionRules& rules)
+    : fields_(std::move(fields)), reader_(lexicon, rules) {
+  // Every synonym with its field: the goals' words, then the fields' own
+  // names and captions, which give way to a synonym that reads the same.
+  std::vector<std::pair<String, int>> synonyms;
+  const TGoals& goals = lexicon.Goals();
   for (int g = 0; g < goals.Count(); ++g) {
-    const TGoalList& goal = goals[g];
-    for (size_t i = 0; i < fields_.size(); ++i) {
-      if (!SameTextIgnoreCase(goal.Key(), fields_[i].FieldName)) continue;
-      const TWideStringList& words = goal.NormalizedWords();
-      for (int w = 0; w < words.Count(); ++w)
-        AddSynonym(words[w], i);
-      break;
+    const int field = FieldIndex(goals[g].Key());
+    if (field < 0) continue;
+    for (const String& word : goals[g].Words().ToVector())
+      synonyms.emplace_back(word, field);
+  }
+  // The words glued names are cut into: those of all synonyms and rules.
+  std::vector<String> texts;
+  for (const auto& [synonym, field] : synonyms)
+    texts.push_back(synonym);
+  for (const TFieldDef& field : fields_) {
+    texts.push_back(field.FieldName);
+    texts.push_back(field.Caption);
+  }
+  reader_.LearnVocabulary(texts, rules);
+
+  for (const auto& [synonym, field] : synonyms)
+    AddTerm(synonym, field, true);
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    AddTerm(fields_[i].FieldName, static_cast<int>(i), false);
+    AddTerm(fields_[i].Caption, static_cast<int>(i), false);
+  }
+  for (const String& phrase : rules.NotFields)
+    AddTerm(phrase, NotField, true);
+  LearnRules(rules);
+}
+
+int TFieldRecognizer::FieldIndex(const String& fieldName) const {
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (SameTextIgnoreCase(fields_[i].FieldName, fieldName)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void TFieldRecognizer::AddTerm(const String& text, int field, bool fromSynonym) {
+  const std::vector<TNameWord> words = reader_.Read(text);
+  if (words.empty()) return;
+  const String phrase = JoinWords(words, 0, words.size());  // as Phrase(text)
+  TTerm& term = terms_[phrase];
+  for (const TNameWord& word : words)
+    known_.insert(word.Text);
+  longestTerm_ = std::max(longestTerm_, words.size());
+  if (words.size() >= 2 && words.back().Digits) numbered_.insert(words[words.size() - 2].Text);
+  if (field == NotField) {
+    term.NotField = true;
+    return;
+  }
+  if (!fromSynonym && term.FromSynonym) return;  // a synonym says what this reads as
+  if (fromSynonym && !term.FromSynonym) {
+    term.Fields.clear();
+    term.FromSynonym = true;
+  }
+  if (std::find(term.Fields.begin(), term.Fields.end(), field) != term.Fields.end()) return;
+  term.Fields.push_back(field);
+  std::sort(term.Fields.begin(), term.Fields.end());
+}
+
+void TFieldRecognizer::LearnRules(const TRecognitionRules& rules) {
+  // A word listed twice keeps its first role, in this order.
+  const std::pair<const std::vector<String>*, TRole> lists[] = {
+      {&rules.BlockWords, TRole::Block},         {&rules.ConfirmWords, TRole::Confirm},
+      {&rules.TrailingWords, TRole::Trailing},   {&rules.DayWords, TRole::Day},
+      {&rules.MonthWords, TRole::Month},         {&rules.YearWords, TRole::Year},
+      {&rules.ControlWords, TRole::Control},     {&rules.ContainerWords, TRole::Container},
+      {&rules.ContextWords, TRole::Context}};
+  for (const auto& [list, role] : lists) {
+    for (const String& entry : *list) {
+      // An entry that reads as several known words is those words, which
+      // have their own roles.
+      const std::vector<TNameWord> words = reader_.Read(entry);
+      if (words.size() == 1) roles_.emplace(words[0].Text, role);
     }
   }
+  for (const String& entry : rules.WeakWords) {
+    const std::vector<TNameWord> words = reader_.Read(entry);
+    if (words.size() == 1) weak_.insert(words[0].Text);
+  }
+  dateParts_.assign(fields_.size(), {-1, -1, -1});
+  for (const TDateFields& date : rules.DateFields) {
+    const int field = FieldIndex(date.Field);
+    if (field < 0) continue;
+    dateParts_[field] = {date.Day.empty() ? -1 : FieldIndex(date.Day),
+                         date.Month.empty() ? -1 : FieldIndex(date.Month),
+                         date.Year.empty() ? -1 : FieldIndex(date.Year)};
+  }
 }
 
-void TFieldRecognizer::AddSynonym(const String& synonym, size_t field) {
-  if (synonym.empty()) return;
-  std::vector<size_t>& owners = synonyms_[synonym];
-  if (std::find(owners.begin(), owners.end(), field) != owners.end()) return;
-  owners.push_back(field);
-  std::sort(owners.begin(), owners.end());
-  longestSynonymWords_ = std::max(longestSynonymWords_, WordCount(synonym));
+std::vector<String> TFieldRecognizer::SharedSynonyms() const {
+  std::vector<String> shared;
+  for (const auto& [phrase, term] : terms_) {
+    if (term.Fields.size() + (term.NotField ? 1 : 0) > 1) shared.push_back(phrase);
+  }
+  std::sort(shared.begin(), shared.end());
+  return shared;
 }
 
-bool TFieldRecognizer::Eligible(const TFieldDef& field, int32_t inputKind) const {
+bool TFieldRecognizer::Eligible(int field, int32_t inputKind) const {
   // A secret never lands in a visible input, and a password input takes
   // nothing but a secret; an e-mail input takes nothing but an address.
-  if ((field.InputKind == InputKindPassword) != (inputKind == InputKindPassword)) return false;
-  return inputKind != InputKindEmail || field.InputKind == InputKindEmail;
+  const int32_t kind = fields_[field].InputKind;
+  if ((kind == InputKindPassword) != (inputKind == InputKindPassword)) return false;
+  return inputKind != InputKindEmail || kind == InputKindEmail;
 }
 
-int TFieldRecognizer::Preference(const TFieldDef& field, int32_t inputKind) const {
-  return inputKind == InputKindTelephone && field.InputKind == inputKind ? 1 : 0;
-}
-
-std::optional<TRecognition> TFieldRecognizer::Recognize(const String& tag, const String& inputType,
-                                                        const String& name) const {
-  const String type = AsciiLowerCase(Trim(inputType));
-  const bool input = AsciiLowerCase(Trim(tag)) == u"input";
-  int32_t inputKind = InputKindText;
-  if (input && type == u"password") inputKind = InputKindPassword;
-  if (input && type == u"email") inputKind = InputKindEmail;
-  if (input && type == u"tel") inputKind = InputKindTelephone;
-
-  TRecognition result;
-  result.NormalizedName = lexicon_.Normalize(name);
-  const std::vector<std::u16string_view> words = SplitWords(result.NormalizedName);
-
-  std::optional<TCandidate> best;
-  int bestPreference = -1;
-  bool bestExact = false;
-  auto consider = [&](const String& synonym, size_t end, bool exact) {
-    const auto found = synonyms_.find(synonym);
-    if (found == synonyms_.end()) return;
-    for (size_t field : found->second) {
-      if (!Eligible(fields_[field], inputKind)) continue;
-      const TCandidate candidate{field, synonym.size(), end, synonym};
-      const int preference = Preference(fields_[field], inputKind);
-      // Preferred kind first, then an exact match, then length, then the
-      // rightmost end; the first field listed keeps a full tie.
-      const auto rank = [](int p, bool e, const TCandidate& c) {
-        return std::make_tuple(p, e, c.Length, c.End);
-      };
-      if (!best || rank(preference, exact, candidate) > rank(bestPreference, bestExact, *best) ||
-          (rank(preference, exact, candidate) == rank(bestPreference, bestExact, *best) &&
-           candidate.Field < best->Field)) {
-        best = candidate;
-        bestPreference = preference;
-        bestExact = exact;
+std::vector<TFieldRecognizer::TCandidate> TFieldRecognizer::Candidates(
+    const std::vector<TNameWord>& words, int32_t inputKind, bool& ineligible) const {
+  std::vector<TCandidate> candidates;
+  for (size_t first = 0; first < words.size(); ++first) {
+    if (words[first].Digits) continue;  // no synonym starts with a number
+    String phrase;
+    size_t chars = 0;
+    for (size_t last = first; last < words.size() && last - first < longestTerm_; ++last) {
+      if (last > first) phrase += u' ';
+      phrase += words[last].Text;
+      chars += words[last].Text.size();
+      const bool spanning = words[first].Part != words[last].Part;
+      auto found = terms_.find(phrase);
+      if (found == terms_.end() && last > first && !spanning) {
+        // Words a site wrote apart that a synonym glues ("home_page" and
+        // "homepage").
+        String glued;
+        for (size_t k = first; k <= last; ++k)
+          glued += words[k].Text;
+        found = terms_.find(glued);
+      }
+      if (found == terms_.end()) continue;
+      if (found->second.NotField) candidates.push_back({NotField, first, last + 1, spanning, chars});
+      for (int field : found->second.Fields) {
+        if (!Eligible(field, inputKind)) {
+          ineligible = true;
+          continue;
+        }
+        candidates.push_back({field, first, last + 1, spanning, chars});
       }
     }
-  };
+  }
+  return candidates;
+}
 
-  if (!result.NormalizedName.empty()) {
-    consider(result.NormalizedName, words.size(), true);
-    for (size_t first = 0; first < words.size(); ++first) {
-      String phrase;
-      for (size_t last = first; last < words.size() && last - first < longestSynonymWords_;
-           ++last) {
-        if (last > first) phrase += u' ';
-        phrase.append(words[last]);
-        if (first == 0 && last + 1 == words.size()) continue;  // the whole name: done above
-        consider(phrase, last + 1, false);
+TFieldRecognizer::TCheck TFieldRecognizer::Check(const TCandidate& candidate,
+                                                 const std::vector<TNameWord>& words,
+                                                 const std::vector<TWordInfo>& info) const {
+  TCheck check;
+  check.Field = candidate.Field;
+  const auto fail = [&](TOutcome outcome, size_t word) {
+    check.Outcome = outcome;
+    check.Word = word;
+    return check;
+  };
+  const bool field = candidate.Field != NotField;
+  const bool weak = field && candidate.End - candidate.First == 1 &&
+                    weak_.contains(words[candidate.First].Text);
+  const uint32_t part = words[candidate.First].Part;
+  // The part that holds the synonym's part: the nearest one before it.
+  int64_t holder = -1;
+  for (size_t k = 0; k < candidate.First; ++k) {
+    if (words[k].Part < part) holder = words[k].Part;
+  }
+  const bool confirmable =
+      field && (fields_[candidate.Field].InputKind == InputKindEmail ||
+                fields_[candidate.Field].InputKind == InputKindPassword);
+  int parts[3] = {-1, -1, -1};  // the words naming a day, month, year after it
+  for (size_t k = 0; k < words.size(); ++k) {
+    if (k >= candidate.First && k < candidate.End) continue;
+    const TNameWord& word = words[k];
+    const TWordInfo& about = info[k];
+    if (word.Digits) {
+      if (k == candidate.End && numbered_.contains(words[k - 1].Text)) {
+        return fail(TOutcome::Numbered, k);
       }
+      continue;
+    }
+    if (word.Text.size() == 1) continue;
+    if (about.Role == TRole::Block) return fail(TOutcome::Blocked, k);
+    if (field && about.Alone &&
+        std::find(about.Alone->begin(), about.Alone->end(), candidate.Field) !=
+            about.Alone->end()) {
+      continue;
+    }
+    if (about.Role == TRole::Context || about.Role == TRole::Control ||
+        about.Role == TRole::Container) {
+      continue;
+    }
+    if (about.Role == TRole::Confirm) {
+      if (confirmable) continue;
+      return fail(TOutcome::Confirm, k);
+    }
+    if (k >= candidate.End) {
+      if (about.Role == TRole::Trailing) continue;
+      if (field && (about.Role == TRole::Day || about.Role == TRole::Month ||
+                    about.Role == TRole::Year)) {
+        const int which = static_cast<int>(about.Role) - static_cast<int>(TRole::Day);
+        if (dateParts_[candidate.Field][which] >= 0) {
+          if (parts[which] < 0) parts[which] = static_cast<int>(k);
+          continue;
+        }
+      }
+      return fail(TOutcome::Unexplained, k);
+    }
+    if (weak && (word.Part == part || static_cast<int64_t>(word.Part) == holder)) {
+      return fail(TOutcome::Weak, k);
+    }
+  }
+  // One part named: that part's field; several ("mm_yy"): the whole date.
+  const int named = (parts[0] >= 0) + (parts[1] >= 0) + (parts[2] >= 0);
+  if (named == 1) {
+    for (int which = 0; which < 3; ++which) {
+      if (parts[which] < 0) continue;
+      check.Field = dateParts_[candidate.Field][which];
+      check.PartWord = parts[which];
+    }
+  }
+  return check;
+}
+
+bool TFieldRecognizer::TakesByInputType(const std::vector<TNameWord>& words,
+                                        const std::vector<TWordInfo>& info, int32_t inputKind,
+                                        TDecision& decision) const {
+  if (inputKind != InputKindEmail && inputKind != InputKindTelephone) return false;
+  for (size_t k = 0; k < words.size(); ++k) {
+    if (info[k].Role == TRole::Block) return false;
+    // A word of its own in the name's last part says what the control is,
+    // even when no synonym knows it ("otp", "ext").
+    const bool unknown = info[k].Role == TRole::Unknown && !info[k].Known && !words[k].Digits &&
+                         words[k].Text.size() >= 3;
+    if (unknown && words[k].Part == words.back().Part) return false;
+  }
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i].InputKind != inputKind) continue;
+    decision.Outcome = TOutcome::Found;
+    decision.Field = static_cast<int>(i);
+    decision.ByInputType = true;
+    return true;
+  }
+  return false;
+}
+
+std::vector<TFieldRecognizer::TWordInfo> TFieldRecognizer::WordInfo(
+    const std::vector<TNameWord>& words) const {
+  std::vector<TWordInfo> info(words.size());
+  for (size_t k = 0; k < words.size(); ++k) {
+    if (const auto role = roles_.find(words[k].Text); role != roles_.end()) {
+      info[k].Role = role->second;
+    }
+    info[k].Known = known_.contains(words[k].Text);
+    if (const auto term = terms_.find(words[k].Text); term != terms_.end()) {
+      info[k].Alone = &term->second.Fields;
+    }
+  }
+  return info;
+}
+
+TFieldRecognizer::TDecision TFieldRecognizer::Decide(const std::vector<TNameWord>& words,
+                                                     const std::vector<TWordInfo>& info,
+                                                     int32_t inputKind) const {
+  TDecision decision;
+  if (words.empty()) {
+    decision.Outcome = TOutcome::Empty;
+    return decision;
+  }
+  bool ineligible = false;
+  const std::vector<TCandidate> candidates = Candidates(words, inputKind, ineligible);
+
+  // The standing candidate that ends last, inside a part, longest; and the
+  // failed one that came closest, for the reason.
+  const auto rank = [](const TCandidate& c) {
+    return std::make_tuple(c.End, !c.Spanning, c.End - c.First, c.Chars);
+  };
+  const TCandidate* best = nullptr;
+  TCheck bestCheck;
+  std::vector<int> tied;  // fields of the candidates ranked as best
+  const TCandidate* closest = nullptr;
+  TCheck closestCheck;
+  for (const TCandidate& candidate : candidates) {
+    const TCheck check = Check(candidate, words, info);
+    if (check.Outcome != TOutcome::Found) {
+      if (!closest || rank(candidate) > rank(*closest)) {
+        closest = &candidate;
+        closestCheck = check;
+      }
+      continue;
+    }
+    if (best && rank(candidate) < rank(*best)) continue;
+    if (!best || rank(candidate) > rank(*best)) {
+      best = &candidate;
+      bestCheck = check;
+      tied.clear();
+    }
+    if (std::find(tied.begin(), tied.end(), check.Field) == tied.end()) {
+      tied.push_back(check.Field);
     }
   }
 
   if (best) {
-    result.Field = fields_[best->Field];
-    result.Via = bestExact ? TRecognition::TVia::Exact : TRecognition::TVia::Words;
-    result.Synonym = best->Synonym;
-    return result;
+    decision.First = best->First;
+    decision.End = best->End;
+    decision.PartWord = bestCheck.PartWord;
+    if (std::find(tied.begin(), tied.end(), NotField) != tied.end()) {
+      decision.Outcome = TOutcome::NotField;
+      return decision;
+    }
+    if (tied.size() > 1 && inputKind == InputKindTelephone) {
+      // A telephone input settles a tie for its own kind.
+      std::vector<int> phones;
+      for (int field : tied) {
+        if (fields_[field].InputKind == InputKindTelephone) phones.push_back(field);
+      }
+      if (phones.size() == 1) tied = phones;
+    }
+    if (tied.size() > 1) {
+      decision.Outcome = TOutcome::Ambiguous;
+      decision.Field = tied[0];
+      decision.Other = tied[1];
+      return decision;
+    }
+    decision.Outcome = TOutcome::Found;
+    decision.Field = tied[0];
+    return decision;
   }
-  // An e-mail or telephone input whose name matches nothing: the first
-  // field of its kind.
-  for (const TFieldDef& field : fields_) {
-    if (inputKind != InputKindEmail && inputKind != InputKindTelephone) break;
-    if (field.InputKind != inputKind) continue;
-    result.Field = field;
-    result.Via = TRecognition::TVia::InputType;
-    return result;
+  if (TakesByInputType(words, info, inputKind, decision)) return decision;
+  for (size_t k = 0; k < words.size(); ++k) {
+    if (info[k].Role != TRole::Block) continue;
+    decision.Outcome = TOutcome::Blocked;
+    decision.Word = k;
+    return decision;
   }
-  return std::nullopt;
+  if (closest) {
+    decision.Outcome = closestCheck.Outcome;
+    decision.Field = closest->Field;
+    decision.First = closest->First;
+    decision.End = closest->End;
+    decision.Word = closestCheck.Word;
+    return decision;
+  }
+  decision.Outcome = ineligible ? TOutcome::InputKind : TOutcome::NoSynonym;
+  return decision;
 }
 
-std::string DescribeRecognition(const TRecognition& recognition) {
-  const std::string name = platform::Utf16ToUtf8(recognition.NormalizedName);
-  const std::string synonym = platform::Utf16ToUtf8(recognition.Synonym);
-  switch (recognition.Via) {
-    case TRecognition::TVia::Exact:
-      return "the name '" + name + "' is a synonym of the field";
-    case TRecognition::TVia::Words:
-      return "the synonym '" + synonym + "' inside '" + name + "'";
-    case TRecognition::TVia::InputType:
-      return "the input type, as the name '" + name + "' matches nothing";
-  }
-  return {};
+std::optional<TRecognition> TFieldRecognizer::Recognize(const String& tag, const String& inputType,
+                                                        const String& name) const {
+  const std::vector<TNameWord> words = LastWords(reader_.Read(name));
+  const TDecision decision = Decide(words, WordInfo(words), InputKindOf(tag, inputType));
+  if (decision.Outcome != TOutcome::Found) return std::nullopt;
+  return Result(decision, words, name);
+}
+
+TRecognitionReport TFieldRecognizer::Explain(const String& tag, const String& inputType,
+                                             const String& name) const {
+  const std::vector<TNameWord> words = LastWords(reader_.Read(name));
+  const std::vector<TWordInfo> info = WordInfo(words);
+  const int32_t inputKind = InputKindOf(tag, inputType);
+  const TDecision decision = Decide(words, info, inputKind);
+  TRecognitionReport report;
+  if (decision.Outcome == TOutcome::Found) report.Found = Result(decision, words, name);
+  report.Words = ReadAs(words);
+  report.Why = Why(decision, words, info, name, inputKind);
+  return report;
 }
 
 }  // namespace qm::manager

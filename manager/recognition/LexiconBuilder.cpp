@@ -2,6 +2,7 @@
 
 #include "core/Common/QMLexicon.h"
 #include "core/Common/TextUtils.h"
+#include "manager/recognition/NameReader.h"
 #include "platform/rtl/Exception.h"
 
 namespace qm::manager {
@@ -52,7 +53,12 @@ TLexiconData LexiconDataOf(const TLexicon& lexicon) {
 
 bool AssignSynonym(TLexiconData& data, const TLexicon& normalizer, const String& fieldName,
                    const String& word) {
-  const String normalized = normalizer.Normalize(word);
+  TNameReader reader(normalizer, DefaultRecognitionRules());
+  std::vector<String> texts{word};
+  for (const TWordList& goal : data.Goals)
+    texts.insert(texts.end(), goal.Words.begin(), goal.Words.end());
+  reader.LearnVocabulary(texts, DefaultRecognitionRules());
+  const String normalized = reader.Phrase(word);
   if (normalized.empty()) throw platform::Exception(u"The synonym '" + word + u"' holds no word");
   bool changed = false;
   bool present = false;
@@ -61,7 +67,7 @@ bool AssignSynonym(TLexiconData& data, const TLexicon& normalizer, const String&
     const bool mine = SameTextIgnoreCase(goal.Key, fieldName);
     if (mine && own == nullptr) own = &goal;
     std::erase_if(goal.Words, [&](const String& w) {
-      if (normalizer.Normalize(w) != normalized) return false;
+      if (reader.Phrase(w) != normalized) return false;
       if (mine) {
         present = true;
         return false;

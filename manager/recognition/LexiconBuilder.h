@@ -25,9 +25,10 @@ void BuildLexicon(const TLexiconData& data, TLexicon& lexicon);
 TLexiconData LexiconDataOf(const TLexicon& lexicon);
 // Makes word a synonym of the field named fieldName (its goal is made when
 // missing) and of no other field: the user says the name means this
-// field. Words are compared by their normalised forms (normalizer's).
-// Answers whether the records changed; raises Exception for a word that
-// normalises to nothing.
+// field. Words are compared as the recogniser reads them, with
+// normalizer's separators and stop words and the default recognition rules
+// ("birth_day" and "birthday" are the same synonym). Answers whether the
+// records changed; raises Exception for a word that reads as nothing.
 bool AssignSynonym(TLexiconData& data, const TLexicon& normalizer, const String& fieldName,
                    const String& word);
 

@@ -552,10 +552,10 @@ TEST_F(QoraManagerTest, ChangesFromTheCommandLineRaiseTheirEvents) {
 
 TEST_F(QoraManagerTest, AddSynonymTeachesRecognitionAndChangesTheLexicon) {
   SetValue(u"Company", u"Acme");
-  EXPECT_FALSE(Resolve(u"input", u"text", u"firma").Found);
+  EXPECT_FALSE(Resolve(u"input", u"text", u"kontor").Found);
   TEventLog events(server_);
-  ASSERT_EQ(server_->AddSynonym(u"company", u"Firma", -1), S_OK);
-  EXPECT_EQ(Resolve(u"input", u"text", u"firma").Field, u"Company");
+  ASSERT_EQ(server_->AddSynonym(u"company", u"Kontor", -1), S_OK);
+  EXPECT_EQ(Resolve(u"input", u"text", u"kontor").Field, u"Company");
   EXPECT_EQ(events.Take(), std::vector<std::string>{"LexiconChange"});
   // The stream the add-on loads carries it.
   Variant stream;
@@ -566,7 +566,7 @@ TEST_F(QoraManagerTest, AddSynonymTeachesRecognitionAndChangesTheLexicon) {
   bool carried = false;
   for (int i = 0; i < lexicon.Goals().Count(); ++i) {
     carried = carried || (lexicon.Goals()[i].Key() == u"Company" &&
-                          lexicon.Goals()[i].Words().Contains(u"Firma"));
+                          lexicon.Goals()[i].Words().Contains(u"Kontor"));
   }
   EXPECT_TRUE(carried);
   EXPECT_EQ(Failure(server_->AddSynonym(u"Shoe size", u"x", -1)),
