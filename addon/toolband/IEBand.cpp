@@ -84,7 +84,10 @@ LRESULT TIEBand::BandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       if (message == WM_KILLFOCUS) FocusChanged(false);
     });
   });
-  return CallWindowProc(savedWindowProc_, window, message, wParam, lParam);
+  // A copy: the form's handling may close the band's form, which drops the
+  // saved procedure while it runs.
+  const TWindowProc saved = savedWindowProc_;
+  return CallWindowProc(saved, window, message, wParam, lParam);
 }
 
 void TIEBand::FocusChanged(bool focus) {

@@ -68,11 +68,13 @@ TForm::TForm(std::u16string name, TParented parent)
 }
 
 void TForm::AttachWindowProc() {
-  SetWindowProc(handle_, [this](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+  // The handle is kept by value: a handler may destroy the form.
+  SetWindowProc(handle_, [this, handle = handle_](HWND, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) -> LRESULT {
     try {
       return WndProc(message, wParam, lParam);
     } catch (const std::exception& e) {
-      ShowException(handle_, e);
+      ShowException(handle, e);
       return 0;
     }
   });
