@@ -61,6 +61,8 @@ std::string ClassLibrary(const std::u16string& clsidText) {
   return U8(reg.ReadString(u"").value_or(u""));
 }
 
+TRegisteredClass RegisteredClass(const platform::CLSID& clsid, std::u16string name);
+
 }  // namespace
 
 std::vector<TRegisteredClass> ListHelperObjectClasses() {
@@ -69,48 +71,85 @@ std::vector<TRegisteredClass> ListHelperObjectClasses() {
   reg.RootKey = platform::TRegRoot::LocalMachine;
   if (!reg.OpenKey(platform::BrowserHelperObjectsKey, false)) return classes;
   for (const std::u16string& name : reg.GetKeyNames()) {
-    TRegisteredClass entry;
     const auto clsid = platform::TryParseGuid(name);
     if (!clsid) continue;  // not a class key: nothing a browser could load
-    entry.Clsid = *clsid;
+    std::u16string caption;
     platform::TRegistry key;
     key.RootKey = platform::TRegRoot::LocalMachine;
     if (key.OpenKey(std::u16string(platform::BrowserHelperObjectsKey) + u"\\" + name, false)) {
-      entry.Name = key.ReadString(u"").value_or(u"");
+      caption = key.ReadString(u"").value_or(u"");
     }
-    entry.Library = ClassLibrary(platform::GuidToString(*clsid));
-    struct stat info {};
-    entry.LibraryExists = !entry.Library.empty() && ::stat(entry.Library.c_str(), &info) == 0;
-    classes.push_back(std::move(entry));
+    classes.push_back(RegisteredClass(*clsid, std::move(caption)));
   }
   return classes;
 }
 
-TLoadedHelpers LoadHelperObjectClasses() {
+namespace {
+
+// Loads the library of one registered class and takes its factory; raises
+// with one line naming what went wrong.
+THelperClass LoadClass(const TRegisteredClass& entry, const char* kind) {
+  const std::string clsid = platform::GuidToAscii(entry.Clsid);
+  if (entry.Library.empty()) {
+    throw platform::Exception(W(std::string("The ") + kind + " " + clsid +
+                                " names no library (no InprocServer32 entry)"));
+  }
+  void* handle = OpenLibrary(entry.Library);
+  auto getClassObject = reinterpret_cast<platform::DllGetClassObjectFunc>(
+      EntryPoint(handle, entry.Library, platform::DllGetClassObjectName));
+  void* out = nullptr;
+  const platform::HRESULT hr = getClassObject(&entry.Clsid, &platform::IClassFactory::Iid, &out);
+  if (platform::Failed(hr) || out == nullptr) {
+    throw platform::Exception(W("The library " + entry.Library + " has no class " + clsid + " (" +
+                                HexStatus(hr) + ")"));
+  }
+  return {entry.Clsid, entry.Name, entry.Library,
+          platform::ComPtr<platform::IClassFactory>::Adopt(static_cast<platform::IClassFactory*>(out))};
+}
+
+TLoadedHelpers LoadClasses(const std::vector<TRegisteredClass>& entries, const char* kind) {
   TLoadedHelpers loaded;
-  for (const TRegisteredClass& entry : ListHelperObjectClasses()) {
-    const std::string clsid = platform::GuidToAscii(entry.Clsid);
+  for (const TRegisteredClass& entry : entries) {
     try {
-      if (entry.Library.empty()) {
-        throw platform::Exception(W("The helper object " + clsid + " names no library (no InprocServer32 entry)"));
-      }
-      void* handle = OpenLibrary(entry.Library);
-      auto getClassObject = reinterpret_cast<platform::DllGetClassObjectFunc>(
-          EntryPoint(handle, entry.Library, platform::DllGetClassObjectName));
-      void* out = nullptr;
-      const platform::HRESULT hr = getClassObject(&entry.Clsid, &platform::IClassFactory::Iid, &out);
-      if (platform::Failed(hr) || out == nullptr) {
-        throw platform::Exception(W("The library " + entry.Library + " has no class " + clsid + " (" +
-                                    HexStatus(hr) + ")"));
-      }
-      loaded.Classes.push_back({entry.Clsid, entry.Name, entry.Library,
-                                platform::ComPtr<platform::IClassFactory>::Adopt(
-                                    static_cast<platform::IClassFactory*>(out))});
+      loaded.Classes.push_back(LoadClass(entry, kind));
     } catch (const platform::Exception& e) {
       loaded.Problems.push_back(U8(e.Message()));
     }
   }
   return loaded;
+}
+
+TRegisteredClass RegisteredClass(const platform::CLSID& clsid, std::u16string name) {
+  TRegisteredClass entry;
+  entry.Clsid = clsid;
+  entry.Name = std::move(name);
+  entry.Library = ClassLibrary(platform::GuidToString(clsid));
+  struct stat info {};
+  entry.LibraryExists = !entry.Library.empty() && ::stat(entry.Library.c_str(), &info) == 0;
+  return entry;
+}
+
+}  // namespace
+
+TLoadedHelpers LoadHelperObjectClasses() {
+  return LoadClasses(ListHelperObjectClasses(), "helper object");
+}
+
+std::vector<TRegisteredClass> ListToolbarClasses() {
+  std::vector<TRegisteredClass> classes;
+  platform::TRegistry reg;
+  reg.RootKey = platform::TRegRoot::LocalMachine;
+  if (!reg.OpenKey(platform::BrowserToolbarKey, false)) return classes;
+  for (const std::u16string& name : reg.GetValueNames()) {
+    const auto clsid = platform::TryParseGuid(name);
+    if (!clsid) continue;  // not a class: nothing a browser could load
+    classes.push_back(RegisteredClass(*clsid, reg.ReadString(name).value_or(u"")));
+  }
+  return classes;
+}
+
+TLoadedHelpers LoadToolbarClasses() {
+  return LoadClasses(ListToolbarClasses(), "toolbar");
 }
 
 void RegisterLibrary(const std::string& library, bool reg) {

@@ -3,7 +3,8 @@
 //
 // Registration loads the library (dlopen) and calls its own
 // DllRegisterServer or DllUnregisterServer against the process's registry.
-// Loading reads HKLM's helper object key: for each class there, the
+// Loading reads HKLM's helper object key (and, for toolbars, HKLM's
+// browser toolbar key): for each class there, the
 // library named by the class's InprocServer32 key is loaded and asked for
 // the class's factory (DllGetClassObject). A class whose library is
 // missing, fails to load, lacks the entry point or refuses the class is
@@ -43,6 +44,11 @@ struct TRegisteredClass {
 };
 // The helper object classes in the registry, without loading anything.
 std::vector<TRegisteredClass> ListHelperObjectClasses();
+
+// Every toolbar band class HKLM's browser toolbar key names (its value
+// names; the data is the band's caption, in Name), loaded the same way.
+TLoadedHelpers LoadToolbarClasses();
+std::vector<TRegisteredClass> ListToolbarClasses();
 
 // Loads library and calls its DllRegisterServer (reg) or
 // DllUnregisterServer. Raises platform::Exception with one line naming the

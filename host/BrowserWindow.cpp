@@ -1,5 +1,7 @@
 #include "host/BrowserWindow.h"
 
+#include "host/Toolbars.h"
+
 #include "platform/com/PendingEvents.h"
 #include "platform/rtl/Utf.h"
 #include "platform/ui/Backend.h"
@@ -15,9 +17,12 @@ using platform::U8;
 
 namespace {
 
-// The site the helper objects get: the window's top browser as the web
-// browser service, and the window's handle.
-class TBrowserSite final : public ComObject<platform::IServiceProvider, platform::IOleWindow> {
+// The site the helper objects and toolbar bands get: the window's top
+// browser as the web browser service, and the window's handle; for bands
+// also the focus notices (nothing to do with them here) and a command
+// target that knows no commands.
+class TBrowserSite final : public ComObject<platform::IServiceProvider, platform::IOleWindow,
+                                            platform::IInputObjectSite, platform::IOleCommandTarget> {
 public:
   TBrowserSite(ComPtr<PageBrowser> browser, platform::HWND window) : browser_(std::move(browser)), window_(window) {}
 
@@ -32,6 +37,13 @@ public:
     return window_ != platform::NoWindow ? platform::S_OK : platform::E_FAIL;
   }
   HRESULT ContextSensitiveHelp(bool) override { return platform::E_NOTIMPL; }
+  HRESULT OnFocusChangeIS(IUnknown*, bool) override { return platform::S_OK; }
+  HRESULT QueryStatus(const platform::GUID*, uint32_t, platform::OLECMD*) override {
+    return platform::OLECMDERR_E_UNKNOWNGROUP;
+  }
+  HRESULT Exec(const platform::GUID*, uint32_t, uint32_t, const platform::Variant*, platform::Variant*) override {
+    return platform::OLECMDERR_E_UNKNOWNGROUP;
+  }
 
 private:
   ComPtr<PageBrowser> browser_;
@@ -143,8 +155,8 @@ ComPtr<PageElement> FindElementByName(const ComPtr<PageBrowser>& browser, std::u
 }
 
 TBrowserWindow::TBrowserWindow(TBrowserEngine& engine, const std::vector<THelperClass>& helpers,
-                               TTranscript& transcript)
-    : engine_(engine), classes_(helpers), transcript_(transcript) {}
+                               TTranscript& transcript, const std::vector<THelperClass>& toolbars)
+    : engine_(engine), classes_(helpers), transcript_(transcript), toolbarClasses_(toolbars) {}
 
 TBrowserWindow::~TBrowserWindow() { Close(); }
 
@@ -173,9 +185,71 @@ void TBrowserWindow::Open() {
     }
     helpers_.push_back(std::move(helper));
   }
+  OpenToolbars();
+  // The new window comes to the front.
+  platform::ActivateWindow(window_);
+}
+
+void TBrowserWindow::OpenToolbars() {
+  for (const THelperClass& toolbarClass : toolbarClasses_) {
+    const std::string clsid = platform::GuidToAscii(toolbarClass.Clsid);
+    void* out = nullptr;
+    const HRESULT made = toolbarClass.Factory->CreateInstance(nullptr, platform::IDeskBand::Iid, &out);
+    if (platform::Failed(made) || out == nullptr) {
+      transcript_.Line("problem", "the toolbar " + clsid + " could not be made");
+      continue;
+    }
+    TBand band{toolbarClass.Name, ComPtr<platform::IDeskBand>::Adopt(static_cast<platform::IDeskBand*>(out))};
+    const auto withSite = band.Band.As<platform::IObjectWithSite>();
+    if (!withSite || platform::Failed(withSite->SetSite(site_.Get()))) {
+      transcript_.Line("problem", "the toolbar " + clsid + " refused its site");
+      continue;
+    }
+    platform::DESKBANDINFO info;
+    info.Mask = platform::DBIM_MINSIZE | platform::DBIM_ACTUAL | platform::DBIM_TITLE;
+    band.Band->GetBandInfo(static_cast<uint32_t>(bands_.size()), platform::DBIF_VIEWMODE_NORMAL, info);
+    band.Band->ShowDW(true);
+    band.Band->GetWindow(band.Window);
+    bands_.push_back(std::move(band));
+  }
+}
+
+void TBrowserWindow::CloseToolbars() {
+  for (TBand& band : bands_) {
+    band.Band->CloseDW(0);
+    if (const auto withSite = band.Band.As<platform::IObjectWithSite>()) withSite->SetSite(nullptr);
+  }
+  bands_.clear();
+  toolbarsReported_.clear();
+}
+
+std::vector<platform::HWND> TBrowserWindow::ToolbarWindows() const {
+  std::vector<platform::HWND> windows;
+  for (const TBand& band : bands_) {
+    if (band.Window != platform::NoWindow) windows.push_back(band.Window);
+  }
+  return windows;
+}
+
+void TBrowserWindow::ReportToolbars() {
+  // The whole toolbar once, then only the buttons that changed.
+  std::vector<std::u16string> lines;
+  for (const TBand& band : bands_) {
+    lines.push_back(band.Caption);
+    for (const TToolbarButtonState& button : ToolbarButtons({band.Window}))
+      lines.push_back(DescribeToolbarButtons({button}));
+  }
+  std::u16string report;
+  const bool whole = lines.size() != toolbarsReported_.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (whole || lines[i] != toolbarsReported_[i]) report += (report.empty() ? u"" : u"\n") + lines[i];
+  }
+  toolbarsReported_ = std::move(lines);
+  if (!report.empty()) transcript_.Line("toolbar", report);
 }
 
 void TBrowserWindow::Close() {
+  CloseToolbars();
   for (auto& helper : helpers_) {
     helper->SetSite(nullptr);
   }

@@ -1,6 +1,8 @@
 // One browser window of the host: its window handle, its top browser from
-// the engine, the site that the helper objects are given, and the helper
-// objects themselves (one of each loaded class).
+// the engine, the site that the helper objects and toolbar bands are given,
+// the helper objects themselves (one of each loaded class) and the toolbar
+// bands (one of each loaded toolbar class, sited, shown, and closed again
+// with the window). Opening the window activates it, which the bands hear.
 //
 // The window also watches its page for the transcript: every navigation
 // (a submission with its fields), every page loaded, and the values that
@@ -18,13 +20,15 @@
 #include "host/AddonLoader.h"
 #include "host/BrowserEngine.h"
 #include "host/Transcript.h"
+#include "platform/com/BandInterfaces.h"
 #include "platform/com/SiteInterfaces.h"
 
 namespace qm::host {
 
 class TBrowserWindow {
 public:
-  TBrowserWindow(TBrowserEngine& engine, const std::vector<THelperClass>& helpers, TTranscript& transcript);
+  TBrowserWindow(TBrowserEngine& engine, const std::vector<THelperClass>& helpers, TTranscript& transcript,
+                 const std::vector<THelperClass>& toolbars = {});
   ~TBrowserWindow();
   TBrowserWindow(const TBrowserWindow&) = delete;
   TBrowserWindow& operator=(const TBrowserWindow&) = delete;
@@ -40,6 +44,11 @@ public:
   const ComPtr<PageBrowser>& Browser() const noexcept { return browser_; }
   platform::HWND Handle() const noexcept { return window_; }
   size_t HelperCount() const noexcept { return helpers_.size(); }
+  // The windows of the toolbar bands shown, in loading order.
+  std::vector<platform::HWND> ToolbarWindows() const;
+  // Writes the toolbars' buttons to the transcript: all of them the first
+  // time, then those whose caption or state changed since.
+  void ReportToolbars();
 
   void Navigate(const std::u16string& url);
   // Does all the work waiting in the window (loads, queued calls, the
@@ -62,6 +71,14 @@ private:
   };
   std::vector<TControlState> ReadControls();
   void ConnectTranscriptSink();
+  void OpenToolbars();
+  void CloseToolbars();
+
+  struct TBand {
+    std::u16string Caption;
+    ComPtr<platform::IDeskBand> Band;
+    platform::HWND Window = platform::NoWindow;
+  };
 
   TBrowserEngine& engine_;
   std::vector<THelperClass> classes_;
@@ -70,6 +87,9 @@ private:
   ComPtr<PageBrowser> browser_;
   ComPtr<IUnknown> site_;
   std::vector<ComPtr<platform::IObjectWithSite>> helpers_;
+  std::vector<THelperClass> toolbarClasses_;
+  std::vector<TBand> bands_;
+  std::vector<std::u16string> toolbarsReported_;  // the lines last written
   ComPtr<platform::PageBrowserEvents> sink_;
   uint32_t sinkCookie_ = 0;
   std::vector<TControlState> snapshot_;

@@ -55,7 +55,7 @@ const std::map<std::string, TShape>& Commands() {
       {"focus", {1, 1, "focus SEL", 0}},
       {"click", {1, 1, "click SEL", 0}},
       {"answer", {2, SIZE_MAX, "answer CAPTION BUTTON [NAME=VALUE]..."}},
-      {"command", {1, 1, "command CAPTION"}},
+      {"command", {1, 2, "command CAPTION [ITEM]"}},
       {"note", {1, 1, "note TEXT"}},
   };
   return commands;
@@ -67,6 +67,7 @@ const std::map<std::string, TShape>& Expectations() {
       {"unchecked", {1, 1, "expect unchecked SEL", 0}}, {"text", {2, 2, "expect text SEL TEXT", 0}},
       {"url", {1, 1, "expect url TEXT"}},              {"bound", {2, 2, "expect bound SEL FIELD", 0}},
       {"message", {1, 1, "expect message TEXT"}},
+      {"button", {2, 2, "expect button CAPTION enabled|disabled|checked|unchecked"}},
   };
   return kinds;
 }
@@ -83,6 +84,10 @@ void CheckShape(const TShape& shape, const std::vector<std::u16string>& args, si
 }
 
 }  // namespace
+
+bool IsButtonState(std::u16string_view word) {
+  return word == u"enabled" || word == u"disabled" || word == u"checked" || word == u"unchecked";
+}
 
 TSelector ParseSelector(std::u16string_view text) {
   if (text.size() > 1 && text[0] == u'#') return {true, std::u16string(text.substr(1))};
@@ -112,10 +117,14 @@ TScriptCommand ParseScriptLine(std::string_view line, size_t lineNo) {
     }
   }
   if (command.Verb == "expect") {
-    if (command.Args.empty()) Fail(lineNo, "usage: expect value|checked|unchecked|text|url|bound|message ...");
+    if (command.Args.empty()) Fail(lineNo, "usage: expect value|checked|unchecked|text|url|bound|message|button ...");
     const auto kind = Expectations().find(platform::U8(command.Args[0]));
     if (kind == Expectations().end()) Fail(lineNo, "unknown expectation '" + platform::U8(command.Args[0]) + "'");
     CheckShape(kind->second, {command.Args.begin() + 1, command.Args.end()}, lineNo);
+    if (kind->first == "button" && !IsButtonState(command.Args[2])) {
+      Fail(lineNo, "expect button takes enabled, disabled, checked or unchecked, not '" +
+                       platform::U8(command.Args[2]) + "'");
+    }
     return command;
   }
   const auto shape = Commands().find(command.Verb);

@@ -39,6 +39,9 @@ struct TSelector {
 // Raises EScriptError (without a line) for anything else.
 TSelector ParseSelector(std::u16string_view text);
 
+// enabled, disabled, checked or unchecked: what `expect button` reads.
+bool IsButtonState(std::u16string_view word);
+
 // The argument as it is, with "{serve}" at its start replaced by root.
 std::u16string ExpandServe(std::u16string_view text, std::u16string_view root);
 

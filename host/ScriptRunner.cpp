@@ -1,6 +1,6 @@
 #include "host/ScriptRunner.h"
 
-#include "addon/Common/QuillmateAgent.h"
+#include "host/Toolbars.h"
 #include "platform/rtl/Utf.h"
 #include "platform/ui/UserActions.h"
 
@@ -33,11 +33,11 @@ std::u16string Trimmed(std::u16string_view text) {
   return std::u16string(text.substr(b, e - b));
 }
 
-// The agent of the window, published on its browser by the helper object.
-ComPtr<IQuillmateAgent> AgentOf(const ComPtr<PageBrowser>& browser) {
-  const platform::Variant property = browser->GetProperty(platform::GuidToString(IQuillmateAgent::Iid));
-  if (property.GetKind() != platform::Variant::Kind::Unknown) return {};
-  return property.AsUnknown().As<IQuillmateAgent>();
+bool IsOneOf(const std::u16string& name, const std::vector<std::u16string>& names) {
+  for (const std::u16string& n : names) {
+    if (n == name) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ TStepResult TScriptRunner::RunOnWindow(const TScriptCommand& command) {
   if (verb == "open") {
     window_.Navigate(ExpandServe(args[0], serveRoot_));
   } else if (verb == "command") {
-    result = Command(args[0]);
+    result = Command(args[0], args.size() > 1 ? args[1] : std::u16string());
   } else {
     std::u16string failure;
     const ComPtr<PageElement> element = Find(args[0], failure);
@@ -141,38 +141,10 @@ TStepResult TScriptRunner::RunOnWindow(const TScriptCommand& command) {
   return result;
 }
 
-TStepResult TScriptRunner::Command(const std::u16string& caption) {
-  const ComPtr<IQuillmateAgent> agent = AgentOf(window_.Browser());
-  if (!agent) return Failed(u"no add-on in this window offers commands");
-  transcript_.Line("command", caption);
-  const auto is = [&](const char16_t* name) { return SameCaption(caption, name); };
-  if (is(u"Activate")) {
-    agent->SetActive(!agent->GetActive());
-  } else if (is(u"Quillora Manager")) {
-    agent->ShowManager({}, {}, {});
-  } else if (is(u"Save forms")) {
-    agent->SaveForms();
-  } else if (is(u"Fill form")) {
-    agent->ShowDialog(true);
-  } else if (is(u"Bind field")) {
-    agent->BindField();
-  } else if (is(u"Unbind field")) {
-    agent->UnbindField();
-  } else if (is(u"Add synonim")) {
-    agent->AddSynonym();
-  } else if (is(u"Add value")) {
-    agent->AddValue();
-  } else if (is(u"Add all values")) {
-    agent->AddAllValues();
-  } else if (is(u"Clear forms")) {
-    agent->ClearForms();
-  } else if (is(u"Record")) {
-    agent->SetRecording(!agent->IsRecording());
-  } else if (is(u"Options")) {
-    agent->ShowOptions();
-  } else {
-    return Failed(u"no command is called " + Quote(caption));
-  }
+TStepResult TScriptRunner::Command(const std::u16string& caption, const std::u16string& item) {
+  transcript_.Line("command", item.empty() ? caption : caption + u" > " + item);
+  const std::u16string failure = PressToolbarCommand(window_.ToolbarWindows(), caption, item);
+  if (!failure.empty()) return Failed(failure);
   return {};
 }
 
@@ -185,13 +157,28 @@ TStepResult TScriptRunner::Expect(const TScriptCommand& command) {
     if (url != wanted) return Failed(u"expected the address " + wanted + u", the page is at " + url);
     return {};
   }
+  if (kind == "button") {
+    const auto button = FindToolbarButton(window_.ToolbarWindows(), args[1]);
+    if (!button) return Failed(u"no toolbar button is called " + Quote(args[1]));
+    const std::u16string state = args[2];
+    const bool holds = state == u"enabled"    ? button->Enabled
+                       : state == u"disabled" ? !button->Enabled
+                       : state == u"checked"  ? button->Checked
+                                              : button->Checkable && !button->Checked;
+    if (holds) return {};
+    std::u16string is = button->Enabled ? u"enabled" : u"disabled";
+    if (button->Checkable) is += button->Checked ? u" and checked" : u" and unchecked";
+    return Failed(u"expected the toolbar button " + Quote(args[1]) + u" " + state + u", it is " + is);
+  }
   if (kind == "message") {
     if (answers_ == nullptr) return Failed(u"messages are read at the terminal in an interactive session");
     const auto& journal = answers_->Journal();
+    const std::vector<std::u16string> toolbars = ToolbarFormNames(window_.ToolbarWindows());
     bool seen = false;
     for (size_t i = messagesChecked_; i < journal.size() && !seen; ++i) {
       const TJournalEntry& entry = journal[i];
-      const bool shown = entry.Kind == TJournalEntry::TKind::Message || entry.Kind == TJournalEntry::TKind::FormShown;
+      const bool shown = entry.Kind == TJournalEntry::TKind::Message ||
+                         (entry.Kind == TJournalEntry::TKind::FormShown && !IsOneOf(entry.Form, toolbars));
       seen = shown && (entry.Text.find(args[1]) != std::u16string::npos ||
                        entry.Caption.find(args[1]) != std::u16string::npos);
     }
@@ -228,13 +215,16 @@ TStepResult TScriptRunner::Expect(const TScriptCommand& command) {
 }
 
 void TScriptRunner::ReportJournal() {
+  window_.ReportToolbars();
   if (answers_ == nullptr) return;
   const auto& journal = answers_->Journal();
+  // The toolbars have their own lines (ReportToolbars).
+  const std::vector<std::u16string> toolbars = ToolbarFormNames(window_.ToolbarWindows());
   for (; journalShown_ < journal.size(); ++journalShown_) {
     const TJournalEntry& entry = journal[journalShown_];
     switch (entry.Kind) {
       case TJournalEntry::TKind::FormShown:
-        transcript_.Line("dialog", entry.Caption + u"\n" + entry.Text);
+        if (!IsOneOf(entry.Form, toolbars)) transcript_.Line("dialog", entry.Caption + u"\n" + entry.Text);
         break;
       case TJournalEntry::TKind::Message: {
         const int answer = entry.Result;

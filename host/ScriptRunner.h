@@ -47,7 +47,8 @@ public:
 private:
   TStepResult RunOnWindow(const TScriptCommand& command);
   TStepResult Expect(const TScriptCommand& command);
-  TStepResult Command(const std::u16string& caption);
+  // Presses the toolbar button (or its menu's item) of that caption.
+  TStepResult Command(const std::u16string& caption, const std::u16string& item);
   // The transcript of the dialogs and messages shown since the last call.
   void ReportJournal();
   ComPtr<PageElement> Find(const std::u16string& selector, std::u16string& failure);

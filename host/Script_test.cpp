@@ -45,7 +45,7 @@ TEST(ScriptParser, EveryMistakeIsRefusedWithItsLine) {
   EXPECT_EQ(ErrorOf("\n\nclick email\n"), "line 3: 'email' is not a selector (#ID or name=NAME)");
   EXPECT_EQ(ErrorOf("type #a \"open\n"), "line 1: a quoted argument is not closed");
   EXPECT_EQ(ErrorOf("expect colour #a red\n"), "line 1: unknown expectation 'colour'");
-  EXPECT_EQ(ErrorOf("expect\n"), "line 1: usage: expect value|checked|unchecked|text|url|bound|message ...");
+  EXPECT_EQ(ErrorOf("expect\n"), "line 1: usage: expect value|checked|unchecked|text|url|bound|message|button ...");
   EXPECT_EQ(ErrorOf("expect url\n"), "line 1: usage: expect url TEXT");
   EXPECT_EQ(ErrorOf("answer Question Yes novalue\n"), "line 1: answer values are NAME=VALUE");
   EXPECT_EQ(ErrorOf("type #a \"\xff\"\n"), "line 1: Invalid UTF-8 at byte 0");

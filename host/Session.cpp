@@ -64,10 +64,12 @@ public:
       transcript_.Line("serve", server_->Root() + "  (" + options_.Serve + ")");
     }
     TLoadedHelpers helpers = LoadHelperObjectClasses();
+    TLoadedHelpers toolbars = LoadToolbarClasses();
     for (const std::string& problem : helpers.Problems) io_.Err << "quillbrowse: " << problem << "\n";
+    for (const std::string& problem : toolbars.Problems) io_.Err << "quillbrowse: " << problem << "\n";
     io_.Err.flush();
     InstallManagerBusLookup();
-    if (!helpers.Classes.empty() && !ManagerRunning()) {
+    if ((!helpers.Classes.empty() || !toolbars.Classes.empty()) && !ManagerRunning()) {
       io_.Err << "quillbrowse: " << ManagerNotRunning << "\n";
       io_.Err.flush();
     }
@@ -76,7 +78,7 @@ public:
     thread_ = std::make_unique<TWindowThread>();
     thread_->Call(
         [&] {
-          window_ = std::make_unique<TBrowserWindow>(*engine_, helpers.Classes, transcript_);
+          window_ = std::make_unique<TBrowserWindow>(*engine_, helpers.Classes, transcript_, toolbars.Classes);
           window_->Open();
           thread_->SetIdleWork([this] { return window_ && engine_->Pump(window_->Browser()); });
         },
@@ -221,7 +223,7 @@ int RunInteractiveSession(const TSessionOptions& options, const std::string& url
       if (line == "quit" || line == "exit") break;
       if (line == "help") {
         io.Out << "  open URL | type SEL TEXT | choose SEL OPTION | check SEL | uncheck SEL | focus SEL |\n"
-                  "  click SEL | command CAPTION | expect value|checked|unchecked|text|url|bound ... |\n"
+                  "  click SEL | command CAPTION [ITEM] | expect value|checked|unchecked|text|url|bound|button ... |\n"
                   "  note TEXT | quit   (SEL: #ID or name=NAME; see host/README.md)\n";
         continue;
       }

@@ -301,6 +301,67 @@ TEST_F(SessionTest, TheAddOnFillsASignUpFormFromTheProfileOfTheRunningManager) {
   EXPECT_EQ(Count(run.Out, "filled   email = ada@example.com"), 1u) << run.Out;
 }
 
+TEST_F(SessionTest, TheToolbarShowsItsCommandsDisabledWhileNoManagerRuns) {
+  ASSERT_EQ(Host({"addon", "register", "--registry", registry_, QM_QUILLMATE_LIBRARY}).Status, 0);
+  const TRun run = Script(
+      "open {serve}/greet.html\n"
+      "expect button \"Fill form\" disabled\n"
+      "expect button record unchecked\n"
+      "command \"Fill form\"\n");
+  EXPECT_EQ(run.Status, 1) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("toolbar  Quillora Bar\n         [Activate] (released, disabled)\n"), std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("[Add to profile field] (menu: Add synonim | Add value | Add all values, disabled)"),
+            std::string::npos);
+  EXPECT_NE(run.Out.find("fail     line 4: the toolbar button \"Fill form\" is disabled"), std::string::npos)
+      << run.Out;
+  const TRun wrong = Script("open {serve}/greet.html\nexpect button \"Fill form\" enabled\n");
+  EXPECT_NE(wrong.Out.find("fail     line 2: expected the toolbar button \"Fill form\" enabled, it is disabled"),
+            std::string::npos)
+      << wrong.Out;
+  const TRun bad = Script("expect button Record pressed\n");
+  EXPECT_EQ(bad.Status, 2);
+  EXPECT_NE(bad.Err.find("line 1: expect button takes enabled, disabled, checked or unchecked, not 'pressed'"),
+            std::string::npos)
+      << bad.Err;
+}
+
+TEST_F(SessionTest, AScriptPressesToolbarButtonsAndMenuItemsOfTheRunningAddOn) {
+  testing::TTestManager seed;
+  seed.Stop();
+  testing::TManagerProcess manager(seed.StorePath());
+  ASSERT_EQ(Host({"addon", "register", "--registry", registry_, QM_QUILLMATE_LIBRARY}).Status, 0);
+  const TRun run = Script(
+      "open {serve}/greet.html\n"
+      "expect button Activate checked\n"
+      "expect button \"Save forms\" enabled\n"
+      "command Activate\n"
+      "expect button Activate unchecked\n"
+      "command Activate\n"
+      "expect button Activate checked\n"
+      "command Record\n"
+      "expect button Record checked\n"
+      "command Record\n"
+      "expect button Record unchecked\n"
+      "command \"Add to profile field\" \"Add value\"\n"
+      "command \"Add all values\"\n"
+      "command \"Add to profile field\" \"Add nothing\"\n");
+  EXPECT_EQ(run.Status, 1) << run.Out << run.Err;
+  EXPECT_EQ(Count(run.Err, ManagerNotRunning), 0u) << run.Err;
+  EXPECT_NE(run.Out.find("toolbar  Quillora Bar\n         [Activate] (pressed)\n         [Quillora Manager]\n"),
+            std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("command  Add to profile field > Add value"), std::string::npos);
+  EXPECT_NE(run.Out.find("fail     line 14: \"Add to profile field\" has no menu item \"Add nothing\""),
+            std::string::npos)
+      << run.Out;
+  EXPECT_EQ(Count(run.Out, "ok       line"), 6u) << run.Out;
+  // After the whole toolbar, only what changed.
+  EXPECT_NE(run.Out.find("command  Activate\ntoolbar  [Activate] (released)\nok       line 5"), std::string::npos)
+      << run.Out;
+  EXPECT_EQ(Count(run.Out, "[Options]"), 1u);
+}
+
 TEST_F(SessionTest, TheHostHasNoPlatformOfItsOwnBesideTheSharedOne) {
   // A second copy would give the host a user-interface backend, event
   // queues and windows that the libraries it loads never see.

@@ -103,7 +103,10 @@ void TTerminalBackend::RunModal(TForm& form) {
 
 void TTerminalBackend::FormShown(TForm& form) {
   Print(DescribeForm(form));
-  shown_.push_back(form.Handle());
+  // A form inside another window (a toolbar in its browser window) is
+  // worked through the program that shows that window, not at a prompt of
+  // its own.
+  if (form.ParentWindow() == NoWindow) shown_.push_back(form.Handle());
 }
 
 void TTerminalBackend::FormHidden(TForm& form) {

@@ -10,7 +10,9 @@
 // Interact itself. A message box prints its caption, text and numbered
 // buttons and reads a number or a button's name; a pop-up menu prints its numbered items and
 // reads a number (an empty line dismisses it). The end of the input
-// answers as closing does.
+// answers as closing does. A parented form (a toolbar inside its browser
+// window) is printed when shown but gets no prompt: the program that shows
+// its window acts on it.
 //
 // A command that cannot be done prints its reason and asks again.
 //

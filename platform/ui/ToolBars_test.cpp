@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
 #include <stdexcept>
 
 #include "platform/ui/Backend.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/ScriptedBackend.h"
+#include "platform/ui/TerminalBackend.h"
 #include "platform/ui/Timers.h"
 #include "platform/ui/UserActions.h"
 #include "platform/rtl/Utf.h"
@@ -214,6 +216,29 @@ TEST(ParentedForms, LiveInTheirParentsCoordinatesAndHearTheirMessages) {
   }
   EXPECT_TRUE(GetChildWindows(browser).empty());
   EXPECT_THROW(TForm(u"Orphan", TForm::TParented{0x7FFFFFF0u}), Exception);
+  DestroyWindow(browser);
+}
+
+TEST(ParentedForms, TheTerminalPrintsAParentedFormButLeavesItsInputToTheProgram) {
+  std::istringstream in("click B\ndone\n");
+  std::ostringstream out;
+  TTerminalBackend backend(in, out);
+  TBackendScope scope(backend);
+  TWindowParams browserParams;
+  browserParams.Visible = true;
+  const HWND browser = CreateWindow(browserParams);
+  {
+    TForm band(u"Band", TForm::TParented{browser});
+    auto& bar = band.Add<TToolBar>(u"Bar");
+    bar.AddButton(u"B").SetCaption(u"Record");
+    band.Show();
+    EXPECT_NE(out.str().find("[Record] B\n"), std::string::npos) << out.str();
+    backend.Idle();
+    EXPECT_EQ(out.str().find("> "), std::string::npos) << "no prompt for the band";
+    std::string rest;
+    std::getline(in, rest);
+    EXPECT_EQ(rest, "click B") << "its input is left for the program";
+  }
   DestroyWindow(browser);
 }
 
