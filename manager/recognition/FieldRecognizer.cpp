@@ -64,6 +64,17 @@ TFieldRecognizer::TFieldRecognizer(const TLexicon& lexicon, std::vector<TFieldDe
   for (const String& phrase : rules.NotFields)
     AddTerm(phrase, NotField, true);
   LearnRules(rules);
+  LearnWords();
+}
+
+void TFieldRecognizer::LearnWords() {
+  for (const String& word : known_)
+    about_[word].Known = true;
+  for (const auto& [word, role] : roles_)
+    about_[word].Role = role;
+  for (auto& [word, about] : about_) {
+    if (const auto term = terms_.find(word); term != terms_.end()) about.Alone = &term->second.Fields;
+  }
 }
 
 int TFieldRecognizer::FieldIndex(const String& fieldName) const {
@@ -151,6 +162,12 @@ std::vector<TFieldRecognizer::TCandidate> TFieldRecognizer::Candidates(
     String phrase;
     size_t chars = 0;
     for (size_t last = first; last < words.size() && last - first < longestTerm_; ++last) {
+      // A number that ends a part before another is its generated id
+      // ("fullName3[first]"); a phrase across the parts passes it by.
+      if (last > first && words[last].Digits && last + 1 < words.size() &&
+          words[last + 1].Part != words[last].Part) {
+        continue;
+      }
       if (last > first) phrase += u' ';
       phrase += words[last].Text;
       chars += words[last].Text.size();
@@ -257,14 +274,31 @@ TFieldRecognizer::TCheck TFieldRecognizer::Check(const TCandidate& candidate,
 bool TFieldRecognizer::TakesByInputType(const std::vector<TNameWord>& words,
                                         const std::vector<TWordInfo>& info, int32_t inputKind,
                                         TDecision& decision) const {
-  if (inputKind != InputKindEmail && inputKind != InputKindTelephone) return false;
-  for (size_t k = 0; k < words.size(); ++k) {
-    if (info[k].Role == TRole::Block) return false;
-    // A word of its own in the name's last part says what the control is,
-    // even when no synonym knows it ("otp", "ext").
-    const bool unknown = info[k].Role == TRole::Unknown && !info[k].Known && !words[k].Digits &&
-                         words[k].Text.size() >= 3;
-    if (unknown && words[k].Part == words.back().Part) return false;
+  if (inputKind == InputKindPassword) {
+    // The second box of a password may be named by the confirmation alone
+    // ("confirm", "repeat"); anything more might be a card's code.
+    bool confirms = false;
+    for (size_t k = 0; k < words.size(); ++k) {
+      if (words[k].Part != words.back().Part || words[k].Digits) continue;
+      const TRole role = info[k].Role;
+      if (role == TRole::Confirm) {
+        confirms = true;
+      } else if (role != TRole::Context && role != TRole::Control && role != TRole::Container) {
+        return false;
+      }
+    }
+    if (!confirms) return false;
+  } else if (inputKind == InputKindEmail || inputKind == InputKindTelephone) {
+    for (size_t k = 0; k < words.size(); ++k) {
+      if (info[k].Role == TRole::Block) return false;
+      // A word of its own in the name's last part says what the control
+      // is, even when no synonym knows it ("otp", "ext").
+      const bool unknown = info[k].Role == TRole::Unknown && !info[k].Known &&
+                           !words[k].Digits && words[k].Text.size() >= 3;
+      if (unknown && words[k].Part == words.back().Part) return false;
+    }
+  } else {
+    return false;
   }
   for (size_t i = 0; i < fields_.size(); ++i) {
     if (fields_[i].InputKind != inputKind) continue;
@@ -280,12 +314,8 @@ std::vector<TFieldRecognizer::TWordInfo> TFieldRecognizer::WordInfo(
     const std::vector<TNameWord>& words) const {
   std::vector<TWordInfo> info(words.size());
   for (size_t k = 0; k < words.size(); ++k) {
-    if (const auto role = roles_.find(words[k].Text); role != roles_.end()) {
-      info[k].Role = role->second;
-    }
-    info[k].Known = known_.contains(words[k].Text);
-    if (const auto term = terms_.find(words[k].Text); term != terms_.end()) {
-      info[k].Alone = &term->second.Fields;
+    if (const auto about = about_.find(words[k].Text); about != about_.end()) {
+      info[k] = about->second;
     }
   }
   return info;

@@ -10,7 +10,8 @@
 //
 // The choice, in order:
 //  1. Every synonym found in the name as whole words is a candidate: inside
-//     one part of the path, or across parts ("company[name]").
+//     one part of the path, or across parts ("company[name]", passing by a
+//     number that ends a part: "fullName3[first]").
 //  2. A candidate stands only when nothing after it says something else:
 //     what may follow are context words ("email_billing"), control kinds
 //     ("email_input"), numbers ("phone2"), trailing words ("phone_number",
@@ -37,7 +38,8 @@
 //     e-mail fields only; a telephone input prefers telephone fields in a
 //     tie (sites use it for any number, card numbers too). An e-mail or
 //     telephone input whose name names nothing (no synonym, no block word,
-//     no unknown word in its last part) takes the first field of its kind.
+//     no unknown word in its last part) takes the first field of its kind;
+//     so does a password input named by a confirmation alone ("confirm").
 // Only the last 64 words of a name are read: the head is at its end.
 //
 // Ownership: the recogniser copies what it needs of the lexicon, the
@@ -141,6 +143,7 @@ private:
 
   void AddTerm(const String& text, int field, bool fromSynonym);
   void LearnRules(const TRecognitionRules& rules);
+  void LearnWords();
   int FieldIndex(const String& fieldName) const;
   bool Eligible(int field, int32_t inputKind) const;
   TDecision Decide(const std::vector<TNameWord>& words, const std::vector<TWordInfo>& info,
@@ -164,6 +167,9 @@ private:
   size_t longestTerm_ = 1;  // in words
   std::unordered_map<String, TRole> roles_;
   std::unordered_set<String> known_;     // every word of every synonym
+  // Every word that has a role or is a synonym's word, with what it is:
+  // one look-up per word of a name.
+  std::unordered_map<String, TWordInfo> about_;
   std::unordered_set<String> weak_;
   std::unordered_set<String> numbered_;  // words a synonym follows with a number
   // Per field: the fields of its day, month and year (-1: none).

@@ -181,6 +181,10 @@ TEST_F(DefaultRecognition, AGeneralWordNeedsAQuietContext) {
   EXPECT_EQ(Caption(u"select", u"", u"ddlTitle"), "Title");
   EXPECT_EQ(Caption(u"input", u"text", u"post_title"), "(nothing)");
   EXPECT_EQ(Caption(u"input", u"text", u"wpforms[fields][0][first]"), "First name");
+  EXPECT_EQ(Caption(u"input", u"text", u"q3_fullName3[last]"), "Last name")
+      << "a part's generated number does not part 'name' from 'last'";
+  EXPECT_EQ(Caption(u"select", u"", u"zone_id"), "State / Province");
+  EXPECT_EQ(Caption(u"select", u"", u"time_zone"), "(nothing)");
 }
 
 TEST_F(DefaultRecognition, SomeWordsSayThereIsNoProfileField) {
@@ -225,6 +229,11 @@ TEST_F(DefaultRecognition, KeepsPasswordsAndOtherFieldsApart) {
   // A password input is never filled with something else...
   EXPECT_EQ(Caption(u"input", u"password", u"email"), "(nothing)");
   EXPECT_EQ(Caption(u"input", u"password", u"pin"), "(nothing)");
+  // A password's second box may be named by the confirmation alone, but
+  // a masked card code is no password.
+  EXPECT_EQ(Caption(u"input", u"password", u"confirm"), "Password");
+  EXPECT_EQ(Caption(u"input", u"password", u"cvv"), "(nothing)");
+  EXPECT_EQ(Caption(u"input", u"password", u"verify_code"), "(nothing)");
   // ...and the password never lands in a visible input.
   EXPECT_EQ(Caption(u"input", u"text", u"password"), "(nothing)");
   EXPECT_EQ(Caption(u"input", u"text", u"password_hint_question"), "Security question");

@@ -81,20 +81,30 @@ String FoldWord(std::u16string_view word) {
 
 TNameReader::TNameReader(const TLexicon& lexicon, const TRecognitionRules& rules)
     : separators_(lexicon.Separators()), pathSeparators_(rules.PathSeparators) {
+  for (char16_t c : separators_) {
+    if (c < 128) asciiSeparators_.set(c);
+  }
+  for (char16_t c : pathSeparators_) {
+    if (c < 128) asciiPathSeparators_.set(c);
+  }
   for (const String& word : lexicon.StopWords().ToVector())
     stopWords_.insert(FoldWord(word));
   for (const String& filler : rules.FillerWords) {
     for (const TNameWord& word : Split(filler))
       fillers_.insert(word.Text);
   }
+  for (const std::vector<String>& group : rules.SameWords) {
+    for (size_t i = 1; i < group.size(); ++i)
+      sameAs_.emplace(FoldWord(group[i]), FoldWord(group[0]));
+  }
 }
 
 bool TNameReader::IsSeparator(char16_t c) const {
-  return separators_.find(c) != String::npos;
+  return c < 128 ? asciiSeparators_.test(c) : separators_.find(c) != String::npos;
 }
 
 bool TNameReader::IsPathSeparator(char16_t c) const {
-  return pathSeparators_.find(c) != String::npos;
+  return c < 128 ? asciiPathSeparators_.test(c) : pathSeparators_.find(c) != String::npos;
 }
 
 std::vector<TNameWord> TNameReader::Split(std::u16string_view name) const {
@@ -212,10 +222,13 @@ void TNameReader::LearnVocabulary(const std::vector<String>& texts,
     for (const TNameWord& word : Split(text))
       words.push_back(word.Text);
   }
+  for (const std::vector<String>& group : rules.SameWords)
+    words.insert(words.end(), group.begin(), group.end());
   for (const std::vector<String>* list :
-       {&rules.FillerWords, &rules.ContextWords, &rules.ControlWords, &rules.ContainerWords,
-        &rules.TrailingWords, &rules.ConfirmWords, &rules.BlockWords, &rules.WeakWords,
-        &rules.NotFields, &rules.DayWords, &rules.MonthWords, &rules.YearWords}) {
+       {&rules.FillerWords, &rules.WholeWords, &rules.ContextWords, &rules.ControlWords,
+        &rules.ContainerWords, &rules.TrailingWords, &rules.ConfirmWords, &rules.BlockWords,
+        &rules.WeakWords, &rules.NotFields, &rules.DayWords, &rules.MonthWords,
+        &rules.YearWords}) {
     for (const String& entry : *list) {
       for (const TNameWord& word : Split(entry))
         own.push_back(word.Text);
@@ -231,19 +244,21 @@ String TNameReader::Phrase(std::u16string_view text) const {
 
 std::vector<TNameWord> TNameReader::Read(std::u16string_view name) const {
   std::vector<TNameWord> read;
+  const auto add = [&](TNameWord word) {
+    if (fillers_.contains(word.Text)) return;
+    if (const auto same = sameAs_.find(word.Text); same != sameAs_.end()) word.Text = same->second;
+    read.push_back(std::move(word));
+  };
   for (TNameWord& word : Split(name)) {
     if (!word.Digits && !atoms_.contains(word.Text)) {
       std::vector<String> pieces = Cut(word.Text, atoms_);
       if (!pieces.empty()) {
-        for (String& piece : pieces) {
-          if (fillers_.contains(piece)) continue;
-          read.push_back({std::move(piece), word.Part, word.From, word.To, false});
-        }
+        for (String& piece : pieces)
+          add({std::move(piece), word.Part, word.From, word.To, false});
         continue;
       }
     }
-    if (fillers_.contains(word.Text)) continue;
-    read.push_back(std::move(word));
+    add(std::move(word));
   }
   return read;
 }

@@ -9,6 +9,7 @@
 //    between letters and digits ("address1") end a word;
 //  - words are case-folded and lose their accents ("Straße": strasse,
 //    "prénom": prenom); the lexicon's stop words and the filler words go;
+//    spellings of one word read as one ("nr" as "number");
 //  - a word that is no known word but is made of known words is cut into
 //    them, fewest pieces first ("billingfirstname": billing first name); a
 //    filler word is a piece only between others ("nameoncard").
@@ -19,8 +20,10 @@
 // Immutable after LearnWords; Read and Split are thread safe.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -82,8 +85,10 @@ private:
 
   String separators_;
   String pathSeparators_;
+  std::bitset<128> asciiSeparators_, asciiPathSeparators_;  // the common case, at once
   TWordSet stopWords_;
   TWordSet fillers_;
+  std::unordered_map<String, String, THash, std::equal_to<>> sameAs_;
   TWordSet atoms_;
   size_t longestAtom_ = 0;
 };

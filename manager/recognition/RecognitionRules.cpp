@@ -29,6 +29,11 @@ TRecognitionRules ParseRecognitionRules(std::string_view json) {
   parsed.PathSeparators =
       TextOf(Member(rules, "pathSeparators", where), MemberPath(where, "pathSeparators"));
   parsed.FillerWords = Words(rules, "fillerWords", where);
+  const std::string same = MemberPath(where, "sameWords");
+  const Json& groups = ArrayOf(Member(rules, "sameWords", where), same);
+  for (size_t i = 0; i < groups.size(); ++i)
+    parsed.SameWords.push_back(TextsOf(groups[i], IndexPath(same, i)));
+  parsed.WholeWords = Words(rules, "wholeWords", where);
   parsed.ContextWords = Words(rules, "contextWords", where);
   parsed.ControlWords = Words(rules, "controlWords", where);
   parsed.ContainerWords = Words(rules, "containerWords", where);

@@ -33,6 +33,12 @@ struct TRecognitionRules {
   String PathSeparators;
   // Words read as nothing: "of" in "date_of_birth", "de" in "mot_de_passe".
   std::vector<String> FillerWords;
+  // Spellings of one word, read as the first of each group: "no", "nr" and
+  // "num" as "number", "addr" as "address".
+  std::vector<std::vector<String>> SameWords;
+  // Words never cut into the known words they are made of: "birthday" is
+  // a date, not the day of "birth_day".
+  std::vector<String> WholeWords;
   // Whose or which control it is, without changing the field: "billing",
   // "shipping", "customer", "your"...
   std::vector<String> ContextWords;
