@@ -20,8 +20,8 @@ TEST(ExtractCommand, OneCardPerFormThePagesOwnThenThoseOfItsLocalFrames) {
   const ToolRun r = RunToolCapture({"extract", folder.WriteShop()});
   ASSERT_EQ(r.Status, 0) << r.Err;
   const TJson set = ParseJson(r.Out);
-  ASSERT_EQ(set["cards"].size(), 2u);
-  const TJson& shop = set["cards"][0];
+  ASSERT_EQ(set["Cards"].size(), 2u);
+  const TJson& shop = set["Cards"][0];
   EXPECT_EQ(shop["Url"], "file:///cart/submit.php")
       << "resolved against the page and cut before the query";
   EXPECT_EQ(shop["Method"], "post");
@@ -39,7 +39,7 @@ TEST(ExtractCommand, OneCardPerFormThePagesOwnThenThoseOfItsLocalFrames) {
   EXPECT_EQ(fields[5]["Value"], "true");
   EXPECT_EQ(fields[6]["ElementIndex"], 5);
 
-  const TJson& login = set["cards"][1];
+  const TJson& login = set["Cards"][1];
   EXPECT_EQ(login["Url"], FileAddress(folder.Root() / "login.cgi"));
   EXPECT_EQ(login["Method"], "get");
   ASSERT_EQ(login["Fields"].size(), 2u) << "the button is no field";
@@ -52,11 +52,11 @@ TEST(ExtractCommand, UrlGivesTheAddressesAndServesFramesFromThePagesFolder) {
       {"extract", folder.WriteShop(), "--url", "http://www.shop.example/checkout/", "--parts=3"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   const TJson set = ParseJson(r.Out);
-  ASSERT_EQ(set["cards"].size(), 2u);
-  EXPECT_EQ(set["cards"][0]["Url"], "http://www.shop.example/cart/submit.php");
-  EXPECT_EQ(set["cards"][0]["Charset"], "") << "not asked for";
-  EXPECT_EQ(set["cards"][0]["FormHtml"], "");
-  EXPECT_EQ(set["cards"][1]["Url"], "http://www.shop.example/checkout/login.cgi");
+  ASSERT_EQ(set["Cards"].size(), 2u);
+  EXPECT_EQ(set["Cards"][0]["Url"], "http://www.shop.example/cart/submit.php");
+  EXPECT_EQ(set["Cards"][0]["Charset"], "") << "not asked for";
+  EXPECT_EQ(set["Cards"][0]["FormHtml"], "");
+  EXPECT_EQ(set["Cards"][1]["Url"], "http://www.shop.example/checkout/login.cgi");
 }
 
 TEST(ExtractCommand, FramesFromElsewhereStayEmptyAndOneCardIsTheCurrentForm) {
@@ -69,8 +69,8 @@ TEST(ExtractCommand, FramesFromElsewhereStayEmptyAndOneCardIsTheCurrentForm) {
   const ToolRun r = RunToolCapture({"extract", page, "--url", "http://h.example/site/page.html"});
   ASSERT_EQ(r.Status, 0) << r.Err;
   const TJson set = ParseJson(r.Out);
-  ASSERT_EQ(set["cards"].size(), 1u) << "nothing outside the page's folder is read";
-  EXPECT_TRUE(set["cards"][0]["CurrentForm"]);
+  ASSERT_EQ(set["Cards"].size(), 1u) << "nothing outside the page's folder is read";
+  EXPECT_TRUE(set["Cards"][0]["CurrentForm"]);
 }
 
 TEST(ExtractCommand, PartsChooseTheHeader) {
@@ -78,7 +78,7 @@ TEST(ExtractCommand, PartsChooseTheHeader) {
   const std::string page = folder.WriteShop();
   ToolRun r = RunToolCapture({"extract", page, "--parts", "12"});
   ASSERT_EQ(r.Status, 0) << r.Err;
-  TJson card = ParseJson(r.Out)["cards"][0];
+  TJson card = ParseJson(r.Out)["Cards"][0];
   EXPECT_EQ(card["Url"], "");
   EXPECT_EQ(card["Method"], "");
   EXPECT_EQ(card["Charset"], "windows-1252");
@@ -113,7 +113,7 @@ TEST(ExtractCommand, ReadsStandardInputAndAnswersHelp) {
   ToolRun r = RunToolCapture({"extract", "-", "--url", "http://h.example/a/"},
                              "<form action=go method=post><input name=q value=x></form>");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  const TJson card = ParseJson(r.Out)["cards"][0];
+  const TJson card = ParseJson(r.Out)["Cards"][0];
   EXPECT_EQ(card["Url"], "http://h.example/a/go");
   EXPECT_EQ(card["Fields"][0]["Value"], "x");
   r = RunToolCapture({"extract", "--help"});

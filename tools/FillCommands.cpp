@@ -28,11 +28,11 @@ void PrintControls(const ComPtr<PageElement>& form, size_t formIndex, ToolContex
     const TElementInfo info = GetElementInfo(view->item(i));
     if (info.Tag.empty()) continue;
     TJson line;
-    line["form"] = formIndex;
-    line["name"] = U8(info.Name);
-    line["tag"] = U8(info.Tag);
-    line["type"] = U8(info.Type);
-    line["value"] = U8(info.Value);
+    line["Form"] = formIndex;
+    line["Name"] = U8(info.Name);
+    line["Tag"] = U8(info.Tag);
+    line["Type"] = U8(info.Type);
+    line["Value"] = U8(info.Value);
     io.Out << line.dump(-1, ' ', false, TJson::error_handler_t::replace) << "\n";
   }
 }
@@ -113,8 +113,8 @@ void RegisterFillCommands(CommandTable& table) {
        "\"qmtool extract\" reads them) takes the best card by FindBestCard and is filled\n"
        "from it by position, as the add-on fills a page; bound fields get their\n"
        "marks. How each form went is told on standard error. Standard output gets one\n"
-       "JSON line per field of every form: form (its number from 0), name, tag, type\n"
-       "and the value the field now holds. --out writes the filled page (the top\n"
+       "JSON line per field of every form: Form (its number from 0), Name, Tag, Type\n"
+       "and the Value the field now holds. --out writes the filled page (the top\n"
        "document, UTF-8, values written into its markup). Exits with status 1 when no\n"
        "card matches any form. Options are matched through the initial lexicon, or\n"
        "through the version-10 lexicon stream of --lexicon FILE (as \"qmtool lexicon\n"

@@ -20,15 +20,15 @@ std::string StoredCards(const TPageFolder& folder, const std::string& page) {
   const ToolRun extracted = RunToolCapture({"extract", page, "--parts", "3"});
   EXPECT_EQ(extracted.Status, 0) << extracted.Err;
   TJson set = ParseJson(extracted.Out);
-  TJson& shop = set["cards"][0]["Fields"];
+  TJson& shop = set["Cards"][0]["Fields"];
   shop[0]["Value"] = "Jonathan Livingston";
   shop[0]["ProfileField"] = "Full name";
   shop[2]["Value"] = "jo@example.com";
   shop[3]["Value"] = " CHILE ";
   shop[4]["Value"] = "Leave it <at> the door & ring";
   shop[5]["Value"] = "false";
-  set["cards"][0]["SubmitFieldIndex"] = 6;
-  set["cards"][1]["Fields"][0]["Value"] = "jo";
+  set["Cards"][0]["SubmitFieldIndex"] = 6;
+  set["Cards"][1]["Fields"][0]["Value"] = "jo";
   return folder.Write("cards.json", set.dump());
 }
 
@@ -39,8 +39,8 @@ std::map<std::pair<int, std::string>, std::string> Values(const std::string& out
   for (std::string line; std::getline(lines, line);) {
     const TJson control = ParseJson(line);
     EXPECT_EQ(control.size(), 5u) << line;
-    values[{control["form"].get<int>(), control["name"].get<std::string>()}] =
-        control["value"].get<std::string>();
+    values[{control["Form"].get<int>(), control["Name"].get<std::string>()}] =
+        control["Value"].get<std::string>();
   }
   return values;
 }
@@ -72,7 +72,7 @@ TEST(FillCommand, TheWrittenPageReadsBackWithTheFilledValues) {
   ASSERT_EQ(r.Status, 0) << r.Err;
   const ToolRun again = RunToolCapture({"extract", filled});
   ASSERT_EQ(again.Status, 0) << again.Err;
-  const TJson card = ParseJson(again.Out)["cards"][0];
+  const TJson card = ParseJson(again.Out)["Cards"][0];
   EXPECT_EQ(card["Charset"], "utf-8") << "the page now says what it is written in";
   const TJson& fields = card["Fields"];
   EXPECT_EQ(fields[0]["Value"], "Jonathan L");
@@ -90,7 +90,7 @@ TEST(FillCommand, TheWrittenPageReadsBackWithTheFilledValues) {
 TEST(FillCommand, NoMatchingCardExitsOneAndLeavesThePageAlone) {
   const TPageFolder folder("fill-none");
   const std::string page = folder.WriteShop();
-  const std::string cards = folder.Write("cards.json", R"({"cards": [{"Method": "post", "Fields": [
+  const std::string cards = folder.Write("cards.json", R"({"Cards": [{"Method": "post", "Fields": [
         {"ElementIndex": 0, "Name": "other", "TagName": "input", "InputType": "text"}]}]})");
   const ToolRun r = RunToolCapture({"fill", page, "--card", cards});
   EXPECT_EQ(r.Status, 1);
@@ -104,10 +104,10 @@ TEST(FillCommand, BadArgumentsExitTwoWithAClearMessage) {
   ToolRun r = RunToolCapture({"fill", page});
   EXPECT_EQ(r.Status, 2);
   EXPECT_EQ(r.Err, "qmtool fill: needs --card CARD.json, the form set to fill from\n");
-  const std::string bad = folder.Write("bad.json", R"({"cards": [{"Fields": 3}]})");
+  const std::string bad = folder.Write("bad.json", R"({"Cards": [{"Fields": 3}]})");
   r = RunToolCapture({"fill", page, "--card", bad});
   EXPECT_EQ(r.Status, 2);
-  EXPECT_EQ(r.Err.rfind("qmtool fill: " + bad + ": cards[0].Fields: ", 0), 0u) << r.Err;
+  EXPECT_EQ(r.Err.rfind("qmtool fill: " + bad + ": Cards[0].Fields: ", 0), 0u) << r.Err;
   const std::string empty = folder.Write("empty.json", "{}");
   r = RunToolCapture({"fill", page, "--card", empty});
   EXPECT_EQ(r.Err, "qmtool fill: " + empty + ": holds no card to fill from\n");
@@ -132,9 +132,9 @@ TEST(FillCommand, OptionsAreMatchedThroughTheLexiconGiven) {
   const ToolRun extracted = RunToolCapture({"extract", page});
   ASSERT_EQ(extracted.Status, 0) << extracted.Err;
   TJson set = ParseJson(extracted.Out);
-  set["cards"][0]["Fields"][0]["ValueKind"] = 5;
-  set["cards"][0]["Fields"][0]["Value"] = "";
-  set["cards"][0]["Fields"][0]["Values"] = "chile";
+  set["Cards"][0]["Fields"][0]["ValueKind"] = 5;
+  set["Cards"][0]["Fields"][0]["Value"] = "";
+  set["Cards"][0]["Fields"][0]["Values"] = "chile";
   const std::string cards = folder.Write("cards.json", set.dump());
   const ToolRun lexicon =
       RunToolCapture({"lexicon", "encode", "-"},

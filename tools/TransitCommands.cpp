@@ -81,7 +81,7 @@ void RegisterTransitCommands(CommandTable& table) {
   table.push_back({"transit", "encode", "qmtool transit encode [FILE]",
                    "Writes the binary stream of a form set given as JSON (standard input when "
                    "no FILE).",
-                   "The JSON is {\"cards\": [card, ...]}; a card has Url, Method, Charset,\n"
+                   "The JSON is {\"Cards\": [card, ...]}; a card has Url, Method, Charset,\n"
                    "FormHtml, CurrentForm, SubmitFieldIndex, FormSysID (\"{GUID}\") and Fields;\n"
                    "a field has ElementIndex, Name, TagName, InputType, ProfileField, Value,\n"
                    "ValueKind and Values. Missing keys take their initial values. The stream\n"

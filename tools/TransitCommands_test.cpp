@@ -8,7 +8,7 @@
 namespace qm::tool {
 namespace {
 
-const std::string kSet = R"({"cards": [
+const std::string kSet = R"({"Cards": [
   {"Method": "post", "Url": "http://a.test/", "FormSysID": "{5838DE46-7072-4FCA-9A5C-C09D44D231FE}",
    "Fields": [{"ElementIndex": 0, "Name": "q", "TagName": "input", "InputType": "text"},
               {"Name": "t", "TagName": "input", "InputType": "hidden", "Value": "1"}]},
@@ -54,26 +54,26 @@ TEST(TransitCommand, ACorruptStreamExitsTwoNamingTheByte) {
 }
 
 TEST(TransitCommand, BadJsonExitsTwoWithTheFileAndTheKey) {
-  const std::string path = WriteTemp("bad.json", R"({"cards": [{"CurrentForm": "yes"}]})");
+  const std::string path = WriteTemp("bad.json", R"({"Cards": [{"CurrentForm": "yes"}]})");
   const ToolRun r = RunToolCapture({"transit", "encode", path});
   EXPECT_EQ(r.Status, 2);
   EXPECT_EQ(r.Err, "qmtool transit encode: " + path +
-                       ": cards[0].CurrentForm: expected true or false, found string\n");
+                       ": Cards[0].CurrentForm: expected true or false, found string\n");
   EXPECT_EQ(RunToolCapture({"transit", "encode", "a", "b"}).Status, 2);
 }
 
 TEST(TransitCommand, BestPrintsScoreAndIndex) {
   const std::string stored = WriteTemp("stored.json", kSet);
-  const std::string probe = R"({"cards": [{"Method": "post", "Fields": [
+  const std::string probe = R"({"Cards": [{"Method": "post", "Fields": [
       {"ElementIndex": 0, "Name": "q", "TagName": "input", "InputType": "text"}]}]})";
   ToolRun r = RunToolCapture({"transit", "best", stored, "-"}, probe);
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Out, "50 0\n");
 
   r = RunToolCapture({"transit", "best", stored, "-"},
-                     R"({"cards": [{"Method": "click", "Url": "http://b.test/"}]})");
+                     R"({"Cards": [{"Method": "click", "Url": "http://b.test/"}]})");
   EXPECT_EQ(r.Out, "100 1\n");
-  r = RunToolCapture({"transit", "best", stored, "-"}, R"({"cards": [{"Method": "get"}]})");
+  r = RunToolCapture({"transit", "best", stored, "-"}, R"({"Cards": [{"Method": "get"}]})");
   EXPECT_EQ(r.Out, "0 -1\n");
   EXPECT_EQ(r.Status, 1) << "no card scores: found nothing";
 

@@ -135,7 +135,7 @@ TEST_F(AgentWithManager, ProfilesAndCardsOfTheManagerReachTheFillDialog) {
 
 TEST_F(AgentWithManager, LoginUnlocksWithTheRightPasswordOnlyAndLogoutLocksAgain) {
   StartManager();
-  Other().SetPasswordHash(1, manager::HashPassword(u"s3cret"));
+  Other().SetPassword(1, u"s3cret");
   ASSERT_TRUE(agent->IsConnected());
   EXPECT_FALSE(agent->IsLoggedIn());
   backend.Script(u"Enter password",

@@ -20,7 +20,7 @@ volatile sig_atomic_t echoOff = 0;
 constexpr int RestoredSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 void RestoreTerminalAndDie(int signal) {
-  if (echoOff != 0) tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+  if (echoOff != 0) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
   ::signal(signal, SIG_DFL);
   raise(signal);
 }
@@ -41,7 +41,9 @@ public:
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
     echoOff = 1;
-    active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    // At once, keeping what was typed ahead: the prompt comes after this,
+    // so whatever answers it is typed with the echo off.
+    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
     if (!active_) Restore();
   }
   ~TEchoOff() {
@@ -52,7 +54,7 @@ public:
 
 private:
   void Restore() {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedTerminal);
+    tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     echoOff = 0;
     for (size_t i = 0; i < std::size(RestoredSignals); ++i) {
       sigaction(RestoredSignals[i], &previous_[i], nullptr);
@@ -79,8 +81,8 @@ std::string ReadSecretLine(ToolContext& io, const std::string& prompt, const std
   std::string line;
   bool got = false;
   if (io.InIsTerminal) {
-    io.Err << prompt << std::flush;
     TEchoOff quiet;
+    io.Err << prompt << std::flush;
     got = static_cast<bool>(std::getline(io.In, line));
   } else {
     got = static_cast<bool>(std::getline(io.In, line));

@@ -140,16 +140,24 @@ public:
   void Finish() const {
     for (const auto& [key, value] : in_.items()) {
       bool asked = false;
-      for (std::string_view k : asked_) asked = asked || k == key;
+      for (std::string_view k : asked_) asked = asked || k == key || OlderSpelling(k) == key;
       if (!asked) Fail(Where(), "unknown key '" + key + "'");
     }
   }
 
 private:
   std::string Where() const { return path_.empty() ? "form set" : path_; }
+  // Keys are capitalised; the spelling with a small first letter ("cards",
+  // as the first documents had the set's key) is read too, for a version.
+  static std::string OlderSpelling(std::string_view key) {
+    std::string older(key);
+    if (!older.empty() && older[0] >= 'A' && older[0] <= 'Z') older[0] = static_cast<char>(older[0] + 32);
+    return older;
+  }
   const TJson* Find(std::string_view key) {
     asked_.push_back(key);
-    const auto at = in_.find(key);
+    auto at = in_.find(key);
+    if (at == in_.end()) at = in_.find(OlderSpelling(key));
     return at == in_.end() ? nullptr : &*at;
   }
   [[noreturn]] void Expected(std::string_view key, const char* what, const TJson& found) const {
@@ -187,7 +195,7 @@ void CardJson(IO& io, Card& card) {
 
 template <class IO, class Set>
 void SetJson(IO& io, Set& set) {
-  io.Items("cards", set, [](auto& inner, auto& card) { CardJson(inner, card); });
+  io.Items("Cards", set, [](auto& inner, auto& card) { CardJson(inner, card); });
 }
 
 template <class Item, class Layout>
@@ -231,7 +239,7 @@ TTransitFormCard TransitCardFromJson(const TJson& json, const std::string& path)
 
 TTransitFormSet TransitSetFromJson(const TJson& json) {
   if (!json.is_object()) {
-    throw Exception(W(std::string("Expected a form set object {\"cards\": [...]}, found ") +
+    throw Exception(W(std::string("Expected a form set object {\"Cards\": [...]}, found ") +
                       json.type_name()));
   }
   return FromJson<TTransitFormSet>(json, "", [](auto& io, auto& s) { SetJson(io, s); });

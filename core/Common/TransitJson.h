@@ -1,13 +1,16 @@
 // JSON form of the transit model, for people and tools: qmtool's encode and
 // decode, the manager's import and export.
 //
-// A form set is {"cards": [card, ...]}. A card is an object with the keys
+// A form set is {"Cards": [card, ...]}. A card is an object with the keys
 // Url, Method, Charset, FormHtml (strings), CurrentForm (boolean),
 // SubmitFieldIndex (integer), FormSysID (GUID text "{XXXXXXXX-...}") and
 // Fields (array of fields). A field has ElementIndex, ValueKind (integers),
 // and Name, TagName, InputType, ProfileField, Value, Values (strings).
 // Writing gives every key, in that order. Reading takes a missing key as
-// the item's initial value (a missing "cards" as an empty set).
+// the item's initial value (a missing "Cards" as an empty set). Keys are
+// capitalised, as in every JSON document of the project; reading also
+// takes a key with a small first letter ("cards", which the first
+// documents used), for one version.
 //
 // Bad input raises Exception (the common base) with a message that names
 // the place: "cards[0].Fields[2].ElementIndex: expected an integer, found

@@ -43,7 +43,7 @@ TEST(TransitJson, ASetRoundTripsThroughText) {
 }
 
 TEST(TransitJson, KeysComeInDeclarationOrder) {
-  const TJson card = TransitSetToJson(Sample())["cards"][0];
+  const TJson card = TransitSetToJson(Sample())["Cards"][0];
   std::vector<std::string> keys;
   for (const auto& [key, value] : card.items()) keys.push_back(key);
   EXPECT_EQ(keys, (std::vector<std::string>{"Url", "Method", "Charset", "FormHtml", "CurrentForm",
@@ -55,7 +55,7 @@ TEST(TransitJson, KeysComeInDeclarationOrder) {
 }
 
 TEST(TransitJson, MissingKeysTakeTheInitialValues) {
-  const TTransitFormSet set = TransitSetFromJsonText(R"({"cards": [{"Fields": [{}]}]})");
+  const TTransitFormSet set = TransitSetFromJsonText(R"({"Cards": [{"Fields": [{}]}]})");
   ASSERT_EQ(set.Count(), 1);
   TTransitFormCard expected;
   expected.Fields.Add();
@@ -65,37 +65,46 @@ TEST(TransitJson, MissingKeysTakeTheInitialValues) {
   EXPECT_EQ(TransitSetFromJsonText("{}").Count(), 0);
 }
 
+TEST(TransitJson, KeysWithASmallFirstLetterAreReadForAVersion) {
+  const TTransitFormSet set =
+      TransitSetFromJsonText(R"({"cards": [{"url": "http://a.test/", "Fields": [{"name": "q"}]}]})");
+  ASSERT_EQ(set.Count(), 1);
+  EXPECT_EQ(set[0].Url, u"http://a.test/");
+  EXPECT_EQ(set[0].Fields[0].Name, u"q");
+  ExpectError(R"({"cards": [{"URL": "x"}]})", u"Cards[0]: unknown key 'URL'");
+}
+
 TEST(TransitJson, WrongTypesNameTheKey) {
-  ExpectError(R"({"cards": [{}, {"Fields": [{}, {"ElementIndex": "3"}]}]})",
-              u"cards[1].Fields[1].ElementIndex: expected an integer, found string");
-  ExpectError(R"({"cards": [{"CurrentForm": 1}]})",
-              u"cards[0].CurrentForm: expected true or false, found number");
-  ExpectError(R"({"cards": [{"Url": null}]})", u"cards[0].Url: expected a string, found null");
-  ExpectError(R"({"cards": [{"Fields": {}}]})", u"cards[0].Fields: expected an array, found object");
-  ExpectError(R"({"cards": [[]]})", u"cards[0]: expected an object, found array");
-  ExpectError(R"({"cards": 3})", u"cards: expected an array, found number");
-  ExpectError(R"([])", u"Expected a form set object {\"cards\": [...]}, found array");
+  ExpectError(R"({"Cards": [{}, {"Fields": [{}, {"ElementIndex": "3"}]}]})",
+              u"Cards[1].Fields[1].ElementIndex: expected an integer, found string");
+  ExpectError(R"({"Cards": [{"CurrentForm": 1}]})",
+              u"Cards[0].CurrentForm: expected true or false, found number");
+  ExpectError(R"({"Cards": [{"Url": null}]})", u"Cards[0].Url: expected a string, found null");
+  ExpectError(R"({"Cards": [{"Fields": {}}]})", u"Cards[0].Fields: expected an array, found object");
+  ExpectError(R"({"Cards": [[]]})", u"Cards[0]: expected an object, found array");
+  ExpectError(R"({"Cards": 3})", u"Cards: expected an array, found number");
+  ExpectError(R"([])", u"Expected a form set object {\"Cards\": [...]}, found array");
 }
 
 TEST(TransitJson, NumbersMustBeInt32Integers) {
-  ExpectError(R"({"cards": [{"SubmitFieldIndex": 2147483648}]})",
-              u"cards[0].SubmitFieldIndex: 2147483648 is outside the 32-bit integer range");
-  ExpectError(R"({"cards": [{"SubmitFieldIndex": -2147483649}]})",
-              u"cards[0].SubmitFieldIndex: -2147483649 is outside the 32-bit integer range");
-  ExpectError(R"({"cards": [{"SubmitFieldIndex": 1.5}]})",
-              u"cards[0].SubmitFieldIndex: expected an integer, found number");
-  EXPECT_EQ(TransitSetFromJsonText(R"({"cards": [{"SubmitFieldIndex": -2147483648}]})")[0]
+  ExpectError(R"({"Cards": [{"SubmitFieldIndex": 2147483648}]})",
+              u"Cards[0].SubmitFieldIndex: 2147483648 is outside the 32-bit integer range");
+  ExpectError(R"({"Cards": [{"SubmitFieldIndex": -2147483649}]})",
+              u"Cards[0].SubmitFieldIndex: -2147483649 is outside the 32-bit integer range");
+  ExpectError(R"({"Cards": [{"SubmitFieldIndex": 1.5}]})",
+              u"Cards[0].SubmitFieldIndex: expected an integer, found number");
+  EXPECT_EQ(TransitSetFromJsonText(R"({"Cards": [{"SubmitFieldIndex": -2147483648}]})")[0]
                 .SubmitFieldIndex,
             -2147483647 - 1);
 }
 
 TEST(TransitJson, BadGuidsUnknownKeysAndSyntaxAreRefused) {
-  ExpectError(R"({"cards": [{"FormSysID": "{5838DE46-7072-4FCA-9A5C}"}]})",
-              u"cards[0].FormSysID: '{5838DE46-7072-4FCA-9A5C}' is not a valid GUID value");
-  ExpectError(R"({"cards": [{"Fields": [{"Nmae": "x"}]}]})",
-              u"cards[0].Fields[0]: unknown key 'Nmae'");
+  ExpectError(R"({"Cards": [{"FormSysID": "{5838DE46-7072-4FCA-9A5C}"}]})",
+              u"Cards[0].FormSysID: '{5838DE46-7072-4FCA-9A5C}' is not a valid GUID value");
+  ExpectError(R"({"Cards": [{"Fields": [{"Nmae": "x"}]}]})",
+              u"Cards[0].Fields[0]: unknown key 'Nmae'");
   ExpectError(R"({"card": []})", u"form set: unknown key 'card'");
-  ExpectError(R"({"cards": [{"ValueKind": 1e999}]})",
+  ExpectError(R"({"Cards": [{"ValueKind": 1e999}]})",
               u"Invalid JSON: number overflow parsing '1e999'");
   ExpectError("{\"cards\": [", u"Invalid JSON: parse error at line 1, column 12: syntax error "
                                u"while parsing value - unexpected end of input; expected '[', "
@@ -107,7 +116,7 @@ TEST(TransitJson, AnUnpairedSurrogateCannotBeWritten) {
   set[0].Fields[0].Values = u"ok\xD800";
   testing::ExpectThrowsExactly<Exception>(
       [&] { (void)TransitSetToJsonText(set); },
-      u"cards[0].Fields[0].Values: text holds an unpaired surrogate at unit 2, which JSON cannot "
+      u"Cards[0].Fields[0].Values: text holds an unpaired surrogate at unit 2, which JSON cannot "
       u"carry");
 }
 

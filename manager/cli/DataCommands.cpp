@@ -1,7 +1,10 @@
 // quillora-manager import, export, lexicon, note, translation, options and
 // values.
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <unicode/uloc.h>
 
 #include <iterator>
 #include <ostream>
@@ -12,7 +15,9 @@
 #include "core/Common/StreamUtils.h"
 #include "core/Common/TextUtils.h"
 #include "manager/cli/ManagerCli.h"
+#include "manager/recognition/DefaultContent.h"
 #include "manager/recognition/LexiconBuilder.h"
+#include "core/CommandLine/TerminalIO.h"
 #include "manager/store/StoreJson.h"
 #include "platform/rtl/OsError.h"
 
@@ -59,25 +64,98 @@ void Deliver(const TParsedArgs& args, size_t operand, const std::string& content
   }
 }
 
+// Empty (no language) or a language tag: "de", "pt-BR", "sr-Latn".
+void CheckLanguageTag(const std::string& tag, const char* what) {
+  if (tag.empty()) return;
+  UErrorCode status = U_ZERO_ERROR;
+  char locale[ULOC_FULLNAME_CAPACITY] = "";
+  int32_t parsed = 0;
+  uloc_forLanguageTag(tag.c_str(), locale, sizeof locale, &parsed, &status);
+  if (U_FAILURE(status) || parsed != static_cast<int32_t>(tag.size())) {
+    throw ToolError(std::string(what) + " must be a language tag such as de or pt-BR, not '" +
+                    tag + "'");
+  }
+}
+
 int Export(const TParsedArgs& args, ToolContext& io) {
   auto store = OpenStore(args);
+  UnlockWithGivenPassword(*store, args, io);
   Deliver(args, 0, DumpJson(ExportStore(*store), 2) + "\n", io);
   return 0;
+}
+
+// A copy of the store as it is, beside it, readable by the user only;
+// answers its name.
+std::string BackUpStore(TManagerStore& store) {
+  char stamp[32] = "";
+  const time_t now = time(nullptr);
+  struct tm parts {};
+  if (gmtime_r(&now, &parts) != nullptr) strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &parts);
+  std::string path;
+  for (int i = 0;; ++i) {
+    path = store.Path() + ".before-import-" + stamp + (i == 0 ? "" : "-" + std::to_string(i));
+    // Made empty here with mode 0600 (SQLite writes into an empty file),
+    // and never over an older backup.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      close(fd);
+      break;
+    }
+    if (errno != EEXIST || i > 100) RaiseOSError("Cannot create the backup " + path);
+  }
+  try {
+    store.BackUpTo(path);
+  } catch (...) {
+    unlink(path.c_str());
+    throw;
+  }
+  return path;
+}
+
+std::string Counts(const TStoreCounts& c) {
+  return std::to_string(c.Profiles) + " profiles, " + std::to_string(c.Fields) + " fields, " +
+         std::to_string(c.Synonyms) + " synonyms, " + std::to_string(c.Cards) + " cards, " +
+         std::to_string(c.Defaults) + " defaults, " + std::to_string(c.Notes) + " notes, " +
+         std::to_string(c.Translations) + " translations, " + std::to_string(c.CollectedValues) +
+         " collected values";
 }
 
 int Import(const TParsedArgs& args, ToolContext& io) {
   const std::string text = tool::ReadInput(args.Operands[0], io);
   const Json document =
       ParseJson(text, args.Operands[0] == "-" ? "standard input" : args.Operands[0]);
-  auto store = OpenStore(args);
-  const bool quiet = args.Has("--quiet");
-  ImportStore(*store, document, [&](size_t done, size_t total) {
-    if (quiet) return;
-    io.Err << "import: " << done << " of " << total << " cards\n";
-    io.Err.flush();
-  });
-  io.Out << "Imported " << store->Profiles().size() << " profiles, " << store->Fields().size()
-         << " fields and " << store->CardCount() << " cards into " << store->Path() << "\n";
+  const bool dryRun = args.Has("--dry-run");
+  const bool existed = access(args.Value("--db", TManagerStore::DefaultPath()).c_str(), F_OK) == 0;
+  // A dry run without a store checks the document against a new one in
+  // memory; a real import makes the store when there is none.
+  auto store = dryRun && !existed
+                   ? std::make_unique<TManagerStore>(":memory:", &DefaultContent())
+                   : OpenStore(args, !dryRun);
+  // The store as it was is kept beside it before anything is replaced.
+  const std::string backup = existed && !dryRun ? BackUpStore(*store) : std::string();
+  tool::TProgressLine progress(io, "import", "cards");
+  TImportResult result;
+  try {
+    result = ImportStore(*store, document, [&](size_t done, size_t total) {
+      if (!args.Has("--quiet")) progress.Update(done, total);
+    }, dryRun);
+  } catch (...) {
+    progress.Finish();
+    if (!backup.empty()) unlink(backup.c_str());  // nothing changed: nothing to keep
+    throw;
+  }
+  progress.Finish();
+  if (dryRun) {
+    io.Out << "The document is good. Importing it would replace " << Counts(result.Before)
+           << "\nwith " << Counts(result.After) << " (nothing was changed)\n";
+  } else {
+    io.Out << "Imported " << Counts(result.After) << " into " << store->Path() << "\n";
+    if (!backup.empty()) io.Out << "The store as it was is kept in " << backup << "\n";
+  }
+  for (const String& name : result.InClear) {
+    io.Err << "note: profile '" << Utf8(name) << "' is protected but came in clear; "
+           << "its next unlock with the password encrypts it\n";
+  }
   return 0;
 }
 
@@ -138,6 +216,7 @@ int NoteList(const TParsedArgs& args, ToolContext& io) {
 }
 
 int TranslationSet(const TParsedArgs& args, ToolContext& io) {
+  CheckLanguageTag(args.Operands[0], "LANGUAGE");
   auto store = OpenStore(args);
   const TTranslation translation{ArgText(args.Operands[0]), ArgText(args.Operands[1]),
                                  ArgText(args.Operands[2])};
@@ -179,22 +258,29 @@ int OptionsGet(const TParsedArgs& args, ToolContext& io) {
   return 0;
 }
 
-int32_t NumberOption(const TParsedArgs& args, const char* option, int32_t low, int32_t high) {
-  int32_t value = 0;
-  const String text = ArgText(args.Value(option));
-  const bool hex = text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X');
-  if (hex) {
-    try {
-      value = static_cast<int32_t>(std::stoul(Utf8(text.substr(2)), nullptr, 16));
-    } catch (const std::exception&) {
-      throw ToolError(std::string(option) + " must be a number");
-    }
-  } else if (!TryTextToInt(text, value)) {
-    throw ToolError(std::string(option) + " must be a number");
+// A whole number in [low, high], decimal or 0x hexadecimal; text that
+// holds anything else, or that would not fit, is refused rather than cut.
+int64_t NumberOption(const TParsedArgs& args, const char* option, int64_t low, int64_t high) {
+  const std::string text = args.Value(option);
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  int64_t value = 0;
+  bool ok = !digits.empty() && digits.size() <= 18;
+  for (size_t i = 0; ok && i < digits.size(); ++i) {
+    const char c = digits[i];
+    if (!hex && i == 0 && c == '-' && digits.size() > 1) continue;
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    ok = digit >= 0;
+    value = value * (hex ? 16 : 10) + digit;
   }
+  if (!ok) throw ToolError(std::string(option) + " must be a number, not '" + text + "'");
+  if (!hex && digits[0] == '-') value = -value;
   if (value < low || value > high) {
     throw ToolError(std::string(option) + " must be from " + std::to_string(low) + " to " +
-                    std::to_string(high));
+                    std::to_string(high) + ", not " + text);
   }
   return value;
 }
@@ -204,7 +290,15 @@ int OptionsSet(const TParsedArgs& args, ToolContext& io) {
   bool any = false;
   store->Write(ChangeNone, [&] {
     int32_t word = store->OptionsWord();
-    if (args.Has("--word")) word = NumberOption(args, "--word", INT32_MIN, INT32_MAX);
+    if (args.Has("--word")) {
+      // Any 32 bits, written signed or unsigned; OnSubmit (bits 6 and 7)
+      // knows 0, 1 and 2 only.
+      word = static_cast<int32_t>(
+          static_cast<uint32_t>(NumberOption(args, "--word", INT32_MIN, UINT32_MAX)));
+      if (((static_cast<uint32_t>(word) >> 6) & 3) == 3) {
+        throw ToolError("--word holds OnSubmit 3 in bits 6 and 7; it must be 0, 1 or 2");
+      }
+    }
     TQMOptions options = TQMOptions::FromWord(word);
     for (size_t i = 0; i < std::size(OptionSwitches); ++i) {
       const char* option = SwitchOptions[i];
@@ -220,8 +314,13 @@ int OptionsSet(const TParsedArgs& args, ToolContext& io) {
     // Bits the options don't know stay as they were.
     word = (word & ~TQMOptions::WordBits) | options.ToWord();
     if (word != store->OptionsWord()) store->SetOptionsWord(word);
-    if (args.Has("--banner-mode")) store->SetBannerMode(NumberOption(args, "--banner-mode", 0, 1));
-    if (args.Has("--language")) store->SetLanguage(ArgText(args.Value("--language")));
+    if (args.Has("--banner-mode")) {
+      store->SetBannerMode(static_cast<int32_t>(NumberOption(args, "--banner-mode", 0, 1)));
+    }
+    if (args.Has("--language")) {
+      CheckLanguageTag(args.Value("--language"), "--language");
+      store->SetLanguage(ArgText(args.Value("--language")));
+    }
     any = !args.Values.empty() && !(args.Values.size() == 1 && args.Has("--db"));
   });
   if (!any) throw ToolError("nothing to set (see --help)");
@@ -244,19 +343,28 @@ int Values(const TParsedArgs& args, ToolContext& io) {
 
 void RegisterDataCommands(CommandTable& table) {
   const std::string m = ProgramName;
-  table.push_back(Command("export", "", m + " export [FILE]",
+  table.push_back(Command("export", "", m + " export [--password-stdin] [FILE]",
                           "Writes the whole store as JSON (to standard output without FILE).",
                           "Everything goes: profiles with their password hashes and values,\n"
                           "fields, the lexicon, cards, defaults, settings, notes, translations\n"
-                          "and collected values. import reads it back without loss. A FILE is\n"
-                          "replaced only once it is written whole.",
-                          Export, 0, 1));
-  table.push_back(Command("import", "", m + " import [--quiet] FILE",
+                          "and collected values. import reads it back without loss. A protected\n"
+                          "profile's values and cards go out encrypted, as they are stored,\n"
+                          "unless --password-stdin gives its password: then in clear. A FILE is\n"
+                          "replaced only once it is written whole. Keys are capitalised\n"
+                          "(\"StopWords\"), as in every JSON document of the project.",
+                          Export, 0, 1, {}, {"--password-stdin"}));
+  table.push_back(Command("import", "", m + " import [--dry-run] [--quiet] FILE",
                           "Replaces the whole store with a JSON document made by export.",
-                          "FILE - reads standard input. The import is one transaction: a\n"
-                          "document with a problem, or an interrupted import, leaves the store\n"
-                          "as it was. Progress goes to standard error unless --quiet.",
-                          Import, 1, 1, {}, {"--quiet"}));
+                          "FILE - reads standard input. An unknown key, a value of the wrong type\n"
+                          "or a document without an active profile is refused, naming the place.\n"
+                          "The import is one transaction: a document with a problem, or an\n"
+                          "interrupted import, leaves the store as it was. Before it replaces the\n"
+                          "store, a copy of it is kept beside it (mode 0600, named in the output).\n"
+                          "--dry-run checks the document and tells what it would change, changing\n"
+                          "nothing. Progress goes to standard error unless --quiet. Documents of\n"
+                          "the first version (keys with a small first letter) are read as well.\n"
+                          "Makes the store when there is none.",
+                          Import, 1, 1, {}, {"--dry-run", "--quiet"}));
   table.push_back(Command("lexicon", "export", m + " lexicon export [--stream] [FILE]",
                           "Writes the lexicon as JSON, or with --stream as the version-10 "
                           "stream the add-on reads.",
@@ -272,8 +380,8 @@ void RegisterDataCommands(CommandTable& table) {
       Command("note", "list", m + " note list", "Lists the page notes.", "", NoteList, 0, 0));
   table.push_back(Command("translation", "set", m + " translation set LANGUAGE SOURCE TEXT",
                           "Sets the translation of a command caption for a language.",
-                          "An empty TEXT removes it. The current language is set with\n"
-                          "options set --language.",
+                          "LANGUAGE is a language tag such as de or pt-BR. An empty TEXT removes\n"
+                          "it. The current language is set with options set --language.",
                           TranslationSet, 3, 3));
   table.push_back(Command("translation", "list", m + " translation list [LANGUAGE]",
                           "Lists the translation tables.", "", TranslationList, 0, 1));
@@ -289,7 +397,9 @@ void RegisterDataCommands(CommandTable& table) {
               "Changes the default options, the banner mode or the language.",
               "The options word holds AutoFill, AutoSubmit, AskConfirm, AutoShow, AutoFillNew and\n"
               "AutoBind in bits 0 to 5 and OnSubmit (0 nothing, 1 ask, 2 save at once) in bits 6\n"
-              "and 7; the default is 0x59. --word sets it whole (decimal or 0x hex).",
+              "and 7; the default is 0x59. --word sets it whole (decimal or 0x hex, 32 bits,\n"
+              "OnSubmit at most 2); bits the options don't know are kept. LANG is a language\n"
+              "tag (de, pt-BR), or empty for none.",
               OptionsSet, 0, 0,
               {"--word", "--auto-fill", "--auto-submit", "--ask-confirm", "--auto-show",
                "--auto-fill-new", "--auto-bind", "--on-submit", "--banner-mode", "--language"}));

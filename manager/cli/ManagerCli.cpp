@@ -1,10 +1,13 @@
 #include "manager/cli/ManagerCli.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <istream>
 #include <ostream>
 
 #include "manager/recognition/DefaultContent.h"
-#include "manager/store/PasswordHash.h"
+#include "core/CommandLine/TerminalIO.h"
 #include "manager/store/SqliteError.h"
 #include "platform/rtl/OsError.h"
 #include "platform/rtl/Utf.h"
@@ -51,10 +54,22 @@ TParsedArgs ParseWith(const std::vector<std::string>& args, size_t minOperands, 
 
 }  // namespace
 
-std::unique_ptr<TManagerStore> OpenStore(const TParsedArgs& args) {
+std::unique_ptr<TManagerStore> OpenStore(const TParsedArgs& args, bool create) {
   const std::string path = args.Value("--db", TManagerStore::DefaultPath());
   if (path.empty()) throw ToolError("--db needs a file name");
-  return std::make_unique<TManagerStore>(path, &DefaultContent());
+  // A misspelt --db must not quietly start an empty store: only the
+  // commands that make a store make one (the default store is made on
+  // first use).
+  const bool mayCreate = create || !args.Has("--db");
+  if (!mayCreate && access(path.c_str(), F_OK) != 0) {
+    const int error = errno;
+    if (error == ENOENT) {
+      throw ToolFailure("no store at " + path +
+                        " (serve, profile add and import make one)");
+    }
+    platform::RaiseOSError("cannot open the store " + path, error);
+  }
+  return std::make_unique<TManagerStore>(path, &DefaultContent(), mayCreate);
 }
 
 std::string Utf8(const String& text) {
@@ -65,20 +80,55 @@ TProfile ChosenProfile(TManagerStore& store, const TParsedArgs& args) {
   return store.ProfileNamed(ArgText(args.Value("--profile")));
 }
 
-std::string ReadSecretLine(ToolContext& io, const char* what) {
-  std::string line;
-  if (!std::getline(io.In, line)) throw ToolError(std::string("no ") + what + " on standard input");
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+TPassword::~TPassword() {
+  tool::WipeSecret(text_);
 }
 
-bool Unlock(const TProfile& profile, const TParsedArgs& args, ToolContext& io) {
-  if (!profile.Protected()) return true;
-  if (!args.Has("--password-stdin")) return false;
-  if (!VerifyPassword(profile.PasswordHash, ArgText(ReadSecretLine(io, "password")))) {
-    throw ToolError("wrong password for profile '" + Utf8(profile.Name) + "'");
+std::unique_ptr<TPassword> ReadPassword(const TParsedArgs& args, ToolContext& io,
+                                        const std::string& prompt, const std::string& what) {
+  if (!args.Has("--password-stdin") && !io.InIsTerminal) {
+    throw ToolError("the " + what + " is needed: give it with --password-stdin (see --help)");
+  }
+  tool::TSecretString line(tool::ReadSecretLine(io, prompt, what));
+  return std::make_unique<TPassword>(ArgText(line.Text()));
+}
+
+bool Unlock(TManagerStore& store, const TProfile& profile, const TParsedArgs& args,
+            ToolContext& io, TNeed need) {
+  if (!profile.Protected() || store.HasKey(profile.Id)) return true;
+  const bool ask = args.Has("--password-stdin") || (need == TNeed::Required && io.InIsTerminal);
+  if (!ask) {
+    if (need == TNeed::Optional) return false;
+    throw ToolError("profile '" + Utf8(profile.Name) +
+                    "' is protected: give its password with --password-stdin");
+  }
+  const auto password = ReadPassword(args, io, "Password of profile '" + Utf8(profile.Name) + "': ",
+                                     "password");
+  if (!store.Unlock(profile.Id, password->Text())) {
+    throw ToolFailure("wrong password for profile '" + Utf8(profile.Name) + "'");
   }
   return true;
+}
+
+void UnlockWithGivenPassword(TManagerStore& store, const TParsedArgs& args, ToolContext& io) {
+  if (!args.Has("--password-stdin")) return;
+  const auto password = ReadPassword(args, io, "Password: ", "password");
+  bool anyProtected = false;
+  bool opened = false;
+  for (const TProfile& profile : store.Profiles()) {
+    if (!profile.Protected()) continue;
+    anyProtected = true;
+    opened = store.Unlock(profile.Id, password->Text()) || opened;
+  }
+  if (anyProtected && !opened) throw ToolFailure("the password is wrong for every profile");
+}
+
+void NoteProfilesAwaitingEncryption(TManagerStore& store, ToolContext& io) {
+  for (const TProfile& profile : store.ProfilesAwaitingEncryption()) {
+    io.Err << "note: profile '" << Utf8(profile.Name)
+           << "' is protected but not yet encrypted; giving its password once (for example "
+              "profile show --password-stdin) encrypts it\n";
+  }
 }
 
 tool::ToolCommand Command(std::string group, std::string verb, std::string usage,
@@ -98,12 +148,10 @@ tool::ToolCommand Command(std::string group, std::string verb, std::string usage
     } catch (const EStoreError& e) {
       using Kind = EStoreError::Kind;
       const Kind kind = e.ErrorKind();
-      if (kind == Kind::Invalid || kind == Kind::NotFound || kind == Kind::Constraint) throw;
+      const bool badInput = kind == Kind::Invalid || kind == Kind::NotFound ||
+                            kind == Kind::Constraint || kind == Kind::Locked;
       io.Err << name << ": " << Utf8(e.Message()) << "\n";
-      return 1;
-    } catch (const platform::EOSError& e) {
-      io.Err << name << ": " << Utf8(e.Message()) << "\n";
-      return 1;
+      return badInput ? tool::ExitUsage : tool::ExitFailure;
     }
   };
   return {std::move(group),   std::move(verb),    std::move(usage),

@@ -2,14 +2,18 @@
 // subcommands people use to manage their data in the store directly.
 //
 // Every command takes --db PATH (default: TManagerStore::DefaultPath()),
-// answers --help, prints UTF-8, and exits 0 on success, 2 on bad input
-// (an unknown command or option, a missing or malformed argument, an
-// unknown name, a malformed file) and 1 when the store or the system
-// fails (a busy or damaged store, a full disk).
+// also before the command, answers --help, prints UTF-8, and exits 0 on
+// success, 2 on bad input (an unknown command or option, a missing or
+// malformed argument, an unknown name, a malformed file) and 1 when the
+// operation failed or found nothing (a wrong password, a busy or damaged
+// store, a full disk, a file the system refuses). A --db PATH that does
+// not exist is made only by the commands that make a store (serve,
+// profile add, import).
 //
-// Secrets come from standard input, never from the command line: a
-// protected profile's values are shown or changed only with
-// --password-stdin and its password on the first input line.
+// Passwords are never arguments. With --password-stdin a password is read
+// from standard input: at a terminal with a hidden prompt, else the first
+// line. A command that cannot work without the password (changing a
+// protected profile) also asks at a terminal without the option.
 //
 // Runs on the calling thread.
 #pragma once
@@ -29,6 +33,7 @@ namespace qm::manager::cli {
 using tool::CommandTable;
 using tool::ToolContext;
 using tool::ToolError;
+using tool::ToolFailure;
 
 inline constexpr const char* ProgramName = "quillora-manager";
 
@@ -44,7 +49,9 @@ void RegisterServeCommand(CommandTable& table);
 // One command's arguments: options with a value, flags, operands.
 using TParsedArgs = tool::TToolArgs;
 
-std::unique_ptr<TManagerStore> OpenStore(const TParsedArgs& args);
+// The store of --db (or the default one). A --db file that does not exist
+// is refused (ToolFailure) unless create is set.
+std::unique_ptr<TManagerStore> OpenStore(const TParsedArgs& args, bool create = false);
 
 using tool::ArgText;  // a UTF-8 argument as text; ToolError for malformed UTF-8
 std::string Utf8(const String& text);
@@ -52,13 +59,37 @@ std::string Utf8(const String& text);
 // The profile named by --profile (the active one without it); ToolError
 // for an unknown name.
 TProfile ChosenProfile(TManagerStore& store, const TParsedArgs& args);
-// Whether the profile's secrets may be shown or changed: it isn't
-// protected, or --password-stdin gave its password. A wrong password
-// raises ToolError.
-bool Unlock(const TProfile& profile, const TParsedArgs& args, ToolContext& io);
-// The next line of standard input, without its line end; ToolError at
-// the end of the input.
-std::string ReadSecretLine(ToolContext& io, const char* what);
+// A password read for this command, wiped when it goes.
+class TPassword {
+public:
+  explicit TPassword(String text) : text_(std::move(text)) {}
+  ~TPassword();
+  TPassword(const TPassword&) = delete;
+  TPassword& operator=(const TPassword&) = delete;
+  const String& Text() const noexcept { return text_; }
+
+private:
+  String text_;
+};
+
+// Reads a password: with --password-stdin or at a terminal (prompt shown
+// there without echo), else ToolError telling to use --password-stdin.
+std::unique_ptr<TPassword> ReadPassword(const TParsedArgs& args, ToolContext& io,
+                                        const std::string& prompt, const std::string& what);
+
+enum class TNeed { Optional, Required };
+// Unlocks the profile in store for this command. Not protected: true.
+// Protected: with --password-stdin (or, when need is Required, at a
+// terminal) the password is read and must be right (else ToolFailure
+// "wrong password for profile 'X'", exit 1); without it, Optional answers
+// false and Required raises ToolError.
+bool Unlock(TManagerStore& store, const TProfile& profile, const TParsedArgs& args,
+            ToolContext& io, TNeed need);
+// With --password-stdin: reads one password and unlocks every protected
+// profile it opens (ToolFailure when it opens none). Without: nothing.
+void UnlockWithGivenPassword(TManagerStore& store, const TParsedArgs& args, ToolContext& io);
+// Tells on io.Err which protected profiles still hold data in clear.
+void NoteProfilesAwaitingEncryption(TManagerStore& store, ToolContext& io);
 
 // A command of the table. Its arguments are parsed before body runs:
 // options come as "--name value" or "--name=value" (valueOptions; "--db"

@@ -1,57 +1,23 @@
 #include "manager/cli/ManagerCli.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "manager/cli/CliTesting.h"
 #include "manager/recognition/DefaultContent.h"
-#include "manager/store/PasswordHash.h"
 #include "manager/store/StoreTesting.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::manager::cli {
 namespace {
 
-using testing::TTempDir;
 
-struct TRun {
-  int Status = 0;
-  std::string Out;
-  std::string Err;
-};
-
-class ManagerCliTest : public ::testing::Test {
-protected:
-  // Runs the command against this test's store.
-  TRun Run(std::vector<std::string> args, const std::string& input = {},
-           const std::string& db = {}) {
-    args.push_back("--db");
-    args.push_back(db.empty() ? path_ : db);
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    ToolContext io{in, out, err};
-    TRun run;
-    run.Status = RunManager(args, io);
-    run.Out = out.str();
-    run.Err = err.str();
-    return run;
-  }
-  TRun Ok(std::vector<std::string> args, const std::string& input = {}) {
-    TRun run = Run(std::move(args), input);
-    EXPECT_EQ(run.Status, 0) << run.Err;
-    return run;
-  }
-  std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-  }
-
-  TTempDir dir_;
-  std::string path_ = dir_.File("store/manager.db");
-};
+using testing::ManagerCliTest;
+using testing::TRun;
 
 TEST_F(ManagerCliTest, EveryCommandAnswersHelp) {
   std::istringstream in;
@@ -89,6 +55,12 @@ TEST_F(ManagerCliTest, BadInputExitsWithTwoAndSaysWhy) {
   run = Run({"profile", "add", "\xff"});
   EXPECT_EQ(run.Status, 2);
   EXPECT_NE(run.Err.find("Invalid UTF-8"), std::string::npos) << run.Err;
+  run = Run({"field", "set", "First name", "-5"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_EQ(run.Err, "quillora-manager field set: unknown option -5 (a value that begins with "
+                     "'-' goes after '--': -- -5)\n");
+  Ok({"field", "set", "First name", "--", "-5"});
+  EXPECT_NE(Ok({"profile", "show"}).Out.find("First name (FirstName): -5\n"), std::string::npos);
 }
 
 TEST_F(ManagerCliTest, AStoreThatCannotBeOpenedExitsWithOne) {
@@ -97,6 +69,37 @@ TEST_F(ManagerCliTest, AStoreThatCannotBeOpenedExitsWithOne) {
   const TRun run = Run({"profile", "list"}, {}, notADirectory + "/manager.db");
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("Not a directory"), std::string::npos) << run.Err;
+}
+
+TEST_F(ManagerCliTest, AMissingStoreIsMadeOnlyByTheCommandsThatMakeOne) {
+  const std::string typo = dir_.File("store/manger.db");
+  for (const std::vector<std::string>& command :
+       std::vector<std::vector<std::string>>{{"profile", "list"},
+                                             {"field", "set", "First name", "x"},
+                                             {"options", "set", "--auto-fill", "off"},
+                                             {"export"}}) {
+    const TRun run = Run(command, {}, typo);
+    EXPECT_EQ(run.Status, 1) << command[0];
+    EXPECT_NE(run.Err.find("no store at " + typo + " (serve, profile add and import make one)"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(typo)) << command[0];
+  }
+  EXPECT_EQ(Run({"profile", "add", "Work"}, {}, typo).Status, 0);
+  EXPECT_EQ(Run({"profile", "list"}, {}, typo).Out, "* Default\n  Work\n");
+}
+
+TEST_F(ManagerCliTest, GlobalOptionsMayComeBeforeTheCommand) {
+  std::istringstream in;
+  std::ostringstream out, err;
+  ToolContext io{in, out, err};
+  EXPECT_EQ(RunManager({"--db", path_, "profile", "add", "Work"}, io), 0) << err.str();
+  EXPECT_EQ(RunManager({"--db=" + path_, "profile", "list"}, io), 0) << err.str();
+  EXPECT_EQ(out.str(), "Added profile 'Work'\n* Default\n  Work\n");
+  std::ostringstream version;
+  ToolContext versionIo{in, version, err};
+  EXPECT_EQ(RunManager({"--version"}, versionIo), 0);
+  EXPECT_EQ(version.str().rfind("quillora-manager (Quillmate) ", 0), 0u) << version.str();
 }
 
 TEST_F(ManagerCliTest, ManagesProfilesAndTheirValues) {
@@ -115,25 +118,22 @@ TEST_F(ManagerCliTest, ManagesProfilesAndTheirValues) {
   EXPECT_EQ(last.Err, "quillora-manager profile remove: The last profile cannot be removed\n");
 }
 
-TEST_F(ManagerCliTest, AProtectedProfileShowsItsValuesOnlyWithThePassword) {
-  Ok({"field", "set", "E-mail", "ada@example.org"});
-  Ok({"password", "set"}, "pw1\n");
-  EXPECT_NE(Ok({"profile", "list"}).Out.find("(protected)"), std::string::npos);
-  std::string shown = Ok({"profile", "show"}).Out;
-  EXPECT_EQ(shown.find("ada@example.org"), std::string::npos);
-  EXPECT_NE(shown.find("E-mail (Email): (hidden)"), std::string::npos) << shown;
-  shown = Ok({"profile", "show", "--password-stdin"}, "pw1\n").Out;
-  EXPECT_NE(shown.find("E-mail (Email): ada@example.org"), std::string::npos) << shown;
-  TRun run = Run({"profile", "show", "--password-stdin"}, "nope\n");
-  EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Err, "quillora-manager profile show: wrong password for profile 'Default'\n");
-  run = Run({"field", "set", "E-mail", "x@y"});
-  EXPECT_EQ(run.Status, 2);
-  // Changing the password needs the current one first.
-  EXPECT_EQ(Run({"password", "set"}, "bad\nnew\n").Status, 2);
-  Ok({"password", "set"}, "pw1\npw2\n");
-  Ok({"password", "clear"}, "pw2\n");
-  EXPECT_NE(Ok({"profile", "show"}).Out.find("ada@example.org"), std::string::npos);
+TEST_F(ManagerCliTest, AValueMayComeFromStandardInputAndShowsIndentedOverLines) {
+  Ok({"field", "set", "Address line 1", "-"}, "1 High Street\nFlat 2\nTown\n");
+  const std::string shown = Ok({"profile", "show"}).Out;
+  EXPECT_NE(shown.find("  Address line 1 (AddressLine1): 1 High Street\n"
+                       "                                 Flat 2\n"
+                       "                                 Town\n"),
+            std::string::npos)
+      << shown;
+  const TRun tooLong =
+      Run({"field", "set", "Address line 1", "-"}, std::string((1 << 20) + 1, 'x'));
+  EXPECT_EQ(tooLong.Status, 2);
+  EXPECT_EQ(tooLong.Err,
+            "quillora-manager field set: the value on standard input is longer than 1048576 "
+            "bytes\n");
+  Ok({"field", "set", "Address line 1", "-"}, std::string(1 << 20, 'y'));
+  EXPECT_NE(Ok({"profile", "show"}).Out.find(std::string(1 << 20, 'y')), std::string::npos);
 }
 
 TEST_F(ManagerCliTest, ResolveTellsWhichFieldAControlIs) {
@@ -148,19 +148,45 @@ TEST_F(ManagerCliTest, ResolveTellsWhichFieldAControlIs) {
   Ok({"field", "set", "First name", "Ada"});
   out = Ok({"resolve", "input", "text", "billing_first_name"}).Out;
   EXPECT_NE(out.find("Value:   Ada\n"), std::string::npos) << out;
-  EXPECT_EQ(Ok({"resolve", "input", "text", "xyzzy"}).Out,
-            "Nothing matched: no field has a synonym in 'xyzzy'\nRead as: xyzzy\n");
-  EXPECT_EQ(Ok({"resolve", "input", "password", "email"}).Out,
-            "Nothing matched: a password input takes password fields only\nRead as: email\n");
-  EXPECT_EQ(Ok({"resolve", "input", "checkbox", "ok_to_email"}).Out,
-            "Nothing matched: 'ok' says this is no profile field\nRead as: ok to email\n");
-  EXPECT_EQ(Ok({"resolve", "input", "text", "product[name]"}).Out,
-            "Nothing matched: 'name' alone is too general, and 'product' says what it belongs "
-            "to\nRead as: product | name\n");
-  Ok({"synonym", "add", "Company", "Kontor"});
+  // Found nothing: exit status 1.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> none = {
+      {{"input", "text", "xyzzy"}, "Nothing matched: no field has a synonym in 'xyzzy'\nRead as: xyzzy\n"},
+      {{"input", "password", "email"},
+       "Nothing matched: a password input takes password fields only\nRead as: email\n"},
+      {{"input", "checkbox", "ok_to_email"},
+       "Nothing matched: 'ok' says this is no profile field\nRead as: ok to email\n"},
+      {{"input", "text", "product[name]"},
+       "Nothing matched: 'name' alone is too general, and 'product' says what it belongs "
+       "to\nRead as: product | name\n"},
+  };
+  for (const auto& [control, answer] : none) {
+    std::vector<std::string> args{"resolve"};
+    args.insert(args.end(), control.begin(), control.end());
+    const TRun run = Run(args);
+    EXPECT_EQ(run.Status, 1) << control[2];
+    EXPECT_EQ(run.Out, answer);
+  }
+}
+
+TEST_F(ManagerCliTest, SynonymsAreAddedMovedAndRemoved) {
+  EXPECT_EQ(Ok({"synonym", "add", "Company", "Kontor"}).Out,
+            "Added synonym 'Kontor' to 'Company'\n");
   EXPECT_NE(Ok({"resolve", "input", "text", "kontor"}).Out.find("Field:   Company"),
             std::string::npos);
   EXPECT_NE(Ok({"synonym", "list", "Company"}).Out.find("Kontor\n"), std::string::npos);
+  EXPECT_EQ(Ok({"synonym", "add", "Company", "kontor"}).Out,
+            "'Company' has that synonym already\n");
+  // A synonym recognises one field: taking it says where from.
+  EXPECT_EQ(Ok({"synonym", "add", "Last name", "KONTOR"}).Out,
+            "Moved synonym 'KONTOR' from 'Company' to 'Last name'\n");
+  EXPECT_EQ(Ok({"synonym", "list", "Company"}).Out.find("Kontor"), std::string::npos);
+  EXPECT_EQ(Ok({"synonym", "remove", "Last name", "kontor"}).Out,
+            "Removed synonym 'KONTOR' from 'Last name'\n");
+  EXPECT_EQ(Run({"resolve", "input", "text", "kontor"}).Status, 1);
+  const TRun missing = Run({"synonym", "remove", "Last name", "kontor"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Err, "quillora-manager synonym remove: 'Last name' has no synonym 'kontor' "
+                         "(synonym list shows them)\n");
 }
 
 TEST_F(ManagerCliTest, OptionsNotesTranslationsAndValues) {
@@ -170,10 +196,10 @@ TEST_F(ManagerCliTest, OptionsNotesTranslationsAndValues) {
   EXPECT_NE(set.find("word: 0x9b\n"), std::string::npos) << set;
   EXPECT_NE(set.find("language: de\n"), std::string::npos) << set;
   EXPECT_EQ(Run({"options", "set", "--on-submit", "3"}).Status, 2);
-  const std::string high = Ok({"options", "set", "--word", "0x1D1", "--auto-fill", "off"}).Out;
-  EXPECT_NE(high.find("word: 0x1d0\nAutoFill: off\n"), std::string::npos)
+  const std::string high = Ok({"options", "set", "--word", "0x191", "--auto-fill", "off"}).Out;
+  EXPECT_NE(high.find("word: 0x190\nAutoFill: off\n"), std::string::npos)
       << "a bit the options don't know stays: " << high;
-  EXPECT_NE(high.find("AutoFillNew: on\nAutoBind: off\nOnSubmit: 3\n"), std::string::npos) << high;
+  EXPECT_NE(high.find("AutoFillNew: on\nAutoBind: off\nOnSubmit: 2\n"), std::string::npos) << high;
   EXPECT_EQ(Run({"options", "set"}).Status, 2);
   Ok({"note", "set", "https://a.example", "Hi", "There"});
   EXPECT_EQ(Ok({"note", "list"}).Out, "https://a.example\tHi\tThere\n");
@@ -188,109 +214,33 @@ TEST_F(ManagerCliTest, OptionsNotesTranslationsAndValues) {
   EXPECT_EQ(Ok({"values"}).Out, "");
 }
 
-TEST_F(ManagerCliTest, CardsAreListedAndDeleted) {
-  {
-    TManagerStore store(path_, nullptr);
-    TCardRecord card;
-    card.Kind = StoredMail;
-    card.OwnerKey = u"https://a.example";
-    card.Name = u"Letter";
-    card.Data = {1, 2, 3};
-    store.SetDefaultCard(store.SaveCard(card, {}), 0);
+TEST_F(ManagerCliTest, OptionsSetRefusesWhatDoesNotFit) {
+  const std::string before = Ok({"options", "get"}).Out;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"--word", "0x100000000"}, "--word must be from -2147483648 to 4294967295, not 0x100000000"},
+      {{"--word", "99999999999"}, "--word must be from -2147483648 to 4294967295, not 99999999999"},
+      {{"--word", "0xC0"}, "--word holds OnSubmit 3 in bits 6 and 7; it must be 0, 1 or 2"},
+      {{"--word", "12abc"}, "--word must be a number, not '12abc'"},
+      {{"--language", "de_DE"}, "--language must be a language tag such as de or pt-BR, not 'de_DE'"},
+      {{"--language", "english language"},
+       "--language must be a language tag such as de or pt-BR, not 'english language'"},
+      {{"--banner-mode", "2"}, "--banner-mode must be from 0 to 1, not 2"},
+  };
+  for (const auto& [options, message] : refused) {
+    std::vector<std::string> args{"options", "set"};
+    args.insert(args.end(), options.begin(), options.end());
+    const TRun run = Run(args);
+    EXPECT_EQ(run.Status, 2) << options[1];
+    EXPECT_EQ(run.Err, "quillora-manager options set: " + message + "\n");
   }
-  EXPECT_EQ(Ok({"cards", "list"}).Out,
-            "mail\thttps://a.example\tLetter\t\t3 bytes\tdefault for all profiles\n");
-  EXPECT_EQ(Ok({"cards", "list", "--kind", "formset"}).Out, "");
-  Ok({"cards", "delete", "https://a.example", "letter"});
-  EXPECT_EQ(Ok({"cards", "list"}).Out, "");
-  EXPECT_EQ(Run({"cards", "delete", "https://a.example", "letter"}).Status, 2);
-}
-
-// Everything the store holds, odd texts and bytes included.
-void FillStore(const std::string& path) {
-  TManagerStore store(path, &DefaultContent());
-  const TProfile work = store.AddProfile(u"Work");
-  store.SetPasswordHash(work.Id, HashPassword(u"pw"));
-  store.SetFieldValue(work.Id, store.FieldCaptioned(u"First name").Id, String(u"A\xD800") + u"da");
-  store.SetFieldCandidates(1, store.FieldCaptioned(u"Country").Id, u"Germany,\"New Zealand\"");
-  TFieldDef shoe;
-  shoe.Caption = u"Shoe size";
-  shoe.FieldName = u"ShoeSize";
-  shoe.Group = u"Other";
-  shoe.ValueKind = 4;
-  store.AddField(shoe);
-  TCardRecord card;
-  card.Kind = StoredNavigation;
-  card.OwnerKey = u"https://a.example";
-  card.Name = u"Steps";
-  card.Title = u"t";
-  card.Data = {0, 255, 7};
-  card.ProtectedBy = work.Id;
-  card.Created = 1000;
-  card.Updated = 2000;
-  store.SetDefaultCard(store.SaveCard(card, {}), work.Id);
-  card.Kind = StoredFormSet;
-  card.Name = u"Broken stream";
-  card.ProtectedBy = 0;
-  store.SaveCard(card, {});
-  store.SetPageNote({u"https://a.example", u"T", u"Text"});
-  store.SetTranslation({u"de", u"Activate", u"Aktivieren"});
-  store.SetLanguage(u"de");
-  store.SetOptionsWord(0x1d1);
-  store.SetBannerMode(1);
-  store.AddCollectedValues({u"One"});
-}
-
-TEST_F(ManagerCliTest, ExportAndImportLoseNothing) {
-  FillStore(path_);
-  const std::string exported = Ok({"export"}).Out;
-  const std::string other = dir_.File("other.db");
-  const std::string file = dir_.File("backup.json");
-  Ok({"export", file});
-  EXPECT_EQ(ReadFile(file), exported);
-  const TRun imported = Run({"import", file}, {}, other);
-  ASSERT_EQ(imported.Status, 0) << imported.Err;
-  EXPECT_NE(imported.Err.find("import: 2 of 2 cards\n"), std::string::npos) << imported.Err;
-  EXPECT_EQ(Run({"export"}, {}, other).Out, exported);
-}
-
-TEST_F(ManagerCliTest, ABadImportLeavesTheStoreAsItWas) {
-  Ok({"profile", "add", "Keep me"});
-  const std::string before = Ok({"export"}).Out;
-  const std::string file = dir_.File("bad.json");
-  std::ofstream(file) << R"({"format": "quillora-manager-store", "version": 1,
-      "profiles": [{"name": "New"}],
-      "cards": [{"kind": "mail", "owner": "k", "name": "n", "data": "not base64!"}]})";
-  const TRun run = Run({"import", file});
-  EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Err, "quillora-manager import: cards[0].data: not valid base64\n");
-  EXPECT_EQ(Ok({"export"}).Out, before);
-  std::ofstream(file) << "[1, 2";
-  EXPECT_EQ(Run({"import", file}).Status, 2);
-  EXPECT_EQ(Ok({"export"}).Out, before);
-}
-
-TEST_F(ManagerCliTest, TheLexiconGoesOutAndComesBackAsJsonAndAsStream) {
-  Ok({"synonym", "add", "Company", "Kontor"});
-  const std::string json = dir_.File("lexicon.json");
-  const std::string stream = dir_.File("lexicon.bin");
-  Ok({"lexicon", "export", json});
-  Ok({"lexicon", "export", "--stream", stream});
-  EXPECT_NE(ReadFile(json).find("\"Kontor\""), std::string::npos);
-  // The lexicon keeps words in its sorted order, so compare what it writes.
-  const std::string before = Ok({"lexicon", "export"}).Out;
-  Ok({"lexicon", "import", stream});
-  EXPECT_EQ(Ok({"lexicon", "export"}).Out, before);
-  Ok({"lexicon", "import", json});
-  EXPECT_EQ(Ok({"lexicon", "export"}).Out, before);
-  const std::string store = Ok({"export"}).Out;
-  std::string cut = ReadFile(stream);
-  cut.resize(cut.size() / 2);
-  std::ofstream(stream, std::ios::binary | std::ios::trunc) << cut;
-  const TRun run = Run({"lexicon", "import", stream});
-  EXPECT_EQ(run.Status, 2);
-  EXPECT_NE(run.Err.find("corrupt lexicon stream at byte "), std::string::npos) << run.Err;
-  EXPECT_EQ(Ok({"export"}).Out, store);
+  EXPECT_EQ(Ok({"options", "get"}).Out, before) << "nothing changed";
+  EXPECT_NE(Ok({"options", "set", "--word", "4294967040"}).Out.find("word: 0xffffff00"),
+            std::string::npos);
+  EXPECT_NE(Ok({"options", "set", "--language", "pt-BR"}).Out.find("language: pt-BR"),
+            std::string::npos);
+  EXPECT_NE(Ok({"options", "set", "--language", ""}).Out.find("language: (none)"),
+            std::string::npos);
+  EXPECT_EQ(Run({"translation", "set", "en US", "Activate", "x"}).Status, 2);
 }
 
 }  // namespace

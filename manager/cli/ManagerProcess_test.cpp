@@ -1,6 +1,9 @@
 // The quillora-manager program run as people run it, in a child process.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/syscall.h>
 #include <sdbus-c++/sdbus-c++.h>
 #include <signal.h>
 #include <spawn.h>
@@ -17,6 +20,7 @@
 #include "core/Common/QoraServerBusProxy.h"
 #include "core/Common/QuillmateLibEvents.h"
 #include "manager/cli/ManagerCli.h"
+#include "manager/recognition/DefaultContent.h"
 #include "manager/store/JsonUtils.h"
 #include "manager/store/ManagerStore.h"
 #include "manager/store/StoreJson.h"
@@ -137,6 +141,95 @@ TEST(ManagerDurability, AKilledImportLeavesTheStoreWholeWithAllOrNothing) {
   }
   EXPECT_EQ(after.FindProfile(u"Before").has_value(), count == 0);
   EXPECT_EQ(after.FindProfile(u"Imported").has_value(), count != 0);
+}
+
+// The program on a pseudo-terminal, as a person at a terminal runs it.
+class TTerminalChild {
+public:
+  explicit TTerminalChild(const std::vector<std::string>& args) {
+    std::vector<std::string> copies = args;
+    copies.insert(copies.begin(), QM_MANAGER_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& arg : copies)
+      argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    if (pid_ < 0) throw std::runtime_error("forkpty failed");
+  }
+  ~TTerminalChild() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+    close(master_);
+  }
+
+  // Reads what the terminal shows until it ends with text (or 10 s pass,
+  // or the program closes it); answers everything read.
+  std::string ReadUntil(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (shown_.size() < text.size() ||
+           shown_.compare(shown_.size() - text.size(), text.size(), text) != 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      pollfd fd{master_, POLLIN, 0};
+      if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) break;
+      char buffer[256];
+      const ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;  // the program closed the terminal
+      shown_.append(buffer, static_cast<size_t>(n));
+    }
+    return shown_;
+  }
+  void Type(const std::string& text) {
+    ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+  // The exit status; a program still running after 10 s is killed.
+  int Wait() {
+    int status = 0;
+    if (pid_ <= 0) return status;
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    pollfd ended{fd, POLLIN, 0};
+    if (fd < 0 || poll(&ended, 1, 10000) <= 0) kill(pid_, SIGKILL);
+    if (fd >= 0) close(fd);
+    if (waitpid(pid_, &status, 0) == pid_) pid_ = -1;
+    return status;
+  }
+
+private:
+  pid_t pid_ = -1;
+  int master_ = -1;
+  std::string shown_;
+};
+
+TEST(ManagerAtATerminal, PasswordsAreTypedWithoutEchoAndANewOneTwice) {
+  TTempDir dir;
+  const std::string db = dir.File("manager.db");
+  TManagerStore(db, &DefaultContent());
+  {
+    TTerminalChild child({"--db", db, "password", "set"});
+    child.ReadUntil("New password for profile 'Default': ");
+    child.Type("pty-secret-9\n");
+    child.ReadUntil("Repeat the new password: ");
+    child.Type("pty-secret-9\n");
+    const std::string shown = child.ReadUntil("(none)");
+    const int status = child.Wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_NE(shown.find("Profile 'Default' is protected"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("pty-secret-9"), std::string::npos) << "echoed: " << shown;
+  }
+  TTerminalChild wrong({"--db", db, "field", "set", "First name", "Ada"});
+  wrong.ReadUntil("Password of profile 'Default': ");
+  wrong.Type("not-it-4\n");
+  const std::string shown = wrong.ReadUntil("(none)");
+  const int status = wrong.Wait();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << shown;
+  EXPECT_NE(shown.find("wrong password for profile 'Default'"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("not-it-4"), std::string::npos) << "echoed: " << shown;
 }
 
 using namespace std::chrono_literals;

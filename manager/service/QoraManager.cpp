@@ -77,16 +77,13 @@ void TQoraManager::NoteChanges(unsigned changes) {
   serials_ = now;
   if (changes & (ChangeData | ChangeLexicon)) knowledge_.reset();
   if (changes & ChangeData) {
-    // A password changed or cleared elsewhere locks its profile again.
-    const bool wasLoggedIn = !unlocked_.empty();
-    for (auto it = unlocked_.begin(); it != unlocked_.end();) {
-      bool same = false;
-      for (const TProfile& profile : store_->Profiles()) {
-        same = same || (profile.Id == it->first && profile.PasswordHash == it->second);
-      }
-      it = same ? std::next(it) : unlocked_.erase(it);
+    // A password changed or cleared elsewhere locks its profile again (its
+    // key is wiped: the data is sealed under another one now).
+    const bool wasLoggedIn = store_->AnyUnlocked();
+    store_->ForgetStaleKeys();
+    if (wasLoggedIn && !store_->AnyUnlocked()) {
+      Raise(DISPID_OnLogin, {{Variant::FromBool(false)}, {}});
     }
-    if (wasLoggedIn && unlocked_.empty()) Raise(DISPID_OnLogin, {{Variant::FromBool(false)}, {}});
     Raise(DISPID_OnDatabaseChange);
   }
   if (changes & ChangeLexicon) Raise(DISPID_OnLexiconChange);
@@ -100,6 +97,10 @@ bool TQoraManager::CheckForChanges() {
 }
 
 void TQoraManager::AnnounceQuit() {
+  {
+    std::lock_guard lock(mutex_);
+    store_->LockAll();  // the keys go before the service does
+  }
   events_.Post(DISPID_OnQuit, {});
 }
 
@@ -123,11 +124,11 @@ const TQoraManager::TKnowledge& TQoraManager::Knowledge() {
 }
 
 bool TQoraManager::Unlocked(const TProfile& profile) const {
-  return !profile.Protected() || unlocked_.count(profile.Id) > 0;
+  return store_->CanRead(profile);
 }
 
-bool TQoraManager::CardReadable(const TCardRecord& card) const {
-  return card.ProtectedBy == 0 || unlocked_.count(card.ProtectedBy) > 0;
+bool TQoraManager::CardReadable(const TCardRecord& card) {
+  return store_->CanReadCard(card);
 }
 
 // --- IDispatch and events ---------------------------------------------
@@ -259,10 +260,9 @@ HRESULT TQoraManager::Login(const String& password) {
     for (const TProfile& profile : profiles) {
       if (!profile.Protected()) continue;
       anyProtected = true;
-      if (VerifyPassword(profile.PasswordHash, password)) {
-        unlocked_[profile.Id] = profile.PasswordHash;
-        accepted = true;
-      }
+      // Unlocking keeps the profile's key in the store's locked memory (and
+      // encrypts what of it is still in clear).
+      if (store_->Unlock(profile.Id, password)) accepted = true;
     }
     if (!anyProtected) throw Exception(u"No profile is protected by a password");
     if (!accepted) throw Exception(u"The password is wrong");
@@ -272,14 +272,14 @@ HRESULT TQoraManager::Login(const String& password) {
 
 HRESULT TQoraManager::Logout() {
   return Serve([&] {
-    if (unlocked_.empty()) return;
-    unlocked_.clear();
+    if (!store_->AnyUnlocked()) return;
+    store_->LockAll();
     Raise(DISPID_OnLogin, {{Variant::FromBool(false)}, {}});
   });
 }
 
 HRESULT TQoraManager::GetLoggedIn(bool& loggedIn) {
-  return Serve([&] { loggedIn = !unlocked_.empty(); });
+  return Serve([&] { loggedIn = store_->AnyUnlocked(); });
 }
 
 HRESULT TQoraManager::AddSynonym(const String& profileField, const String& synonym, int32_t) {

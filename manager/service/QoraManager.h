@@ -22,7 +22,9 @@
 //
 // Log-in: Login unlocks every protected profile whose password it is;
 // protected profiles and the cards saved under them then answer until
-// Logout. The state lives in this object, not in the store.
+// Logout. The state lives in this object's store object (the profiles'
+// keys, in locked memory), not in the store file: Logout, AnnounceQuit, a
+// password changed elsewhere and the object's end wipe the keys.
 //
 // Ownership: the object owns its store. Thread safe: calls may come from
 // several threads at once; they are served one at a time.
@@ -42,6 +44,7 @@
 
 namespace qm {
 class TLexicon;
+class TTransitFormCard;
 class TTransitFormSet;
 }  // namespace qm
 
@@ -140,7 +143,7 @@ private:
   const TKnowledge& Knowledge();
 
   bool Unlocked(const TProfile& profile) const;
-  bool CardReadable(const TCardRecord& card) const;
+  bool CardReadable(const TCardRecord& card);
   // The profile new cards are saved under: its id when protected and
   // unlocked, 0 when not protected; nullopt when protected and locked.
   std::optional<int64_t> SaveProtection();
@@ -148,6 +151,8 @@ private:
   // that name exists and is protected by a locked profile.
   bool WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures);
   String ProposedName(const String& pageKey);
+  // Whether a stored form set holds form exactly (score 100, same address).
+  bool StoredFormMatches(const TCardRecord& card, const TTransitFormCard& form);
 
   std::unique_ptr<TManagerStore> store_;
   TLog log_;
@@ -158,9 +163,6 @@ private:
   int64_t dataVersion_ = 0;
   TSerials serials_;
   std::unique_ptr<TKnowledge> knowledge_;
-  // Unlocked profiles, with the hash that unlocked them: a password changed
-  // elsewhere locks the profile again.
-  std::map<int64_t, String> unlocked_;
   std::vector<TShowRequest> showRequests_;
 };
 

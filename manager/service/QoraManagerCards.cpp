@@ -9,6 +9,7 @@
 #include "manager/service/ManagerLimits.h"
 #include "manager/service/QoraManager.h"
 #include "manager/store/FormSignature.h"
+#include "manager/store/SqliteError.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::manager {
@@ -56,6 +57,24 @@ void ReadFormsArgument(const Variant& forms, const char* argument, TTransitFormS
                     u" bytes follow the form set");
   }
   CheckCount(static_cast<size_t>(set.Count()), MaxListItems, argument);
+}
+
+bool TQoraManager::StoredFormMatches(const TCardRecord& card, const TTransitFormCard& form) {
+  Bytes data;
+  try {
+    data = store_->CardData(card);
+  } catch (const EStoreError& e) {
+    // One damaged set must not stop matching for the page: it is left out
+    // and told in the log (loading it reports the damage).
+    if (log_) log_("MatchPageForms: " + platform::U8(e.Message()));
+    return false;
+  }
+  TMemoryStream stream(std::move(data));
+  TTransitFormSet stored;
+  if (!stored.ReadFromStream(stream)) return false;
+  return std::any_of(stored.begin(), stored.end(), [&](const auto& s) {
+    return s.Url == form.Url && s.Method == form.Method && s.Compare(form) == 100;
+  });
 }
 
 String TQoraManager::ProposedName(const String& pageKey) {
@@ -163,13 +182,9 @@ HRESULT TQoraManager::MatchPageForms(const String& url, const Variant& forms, Va
         for (int64_t id : store_->CardsWithSignature(SignatureOf(form), url)) {
           if (listed.count(id) > 0) continue;
           const TCardRecord card = store_->CardById(id);
-          TMemoryStream stream(card.Data);
-          TTransitFormSet stored;
-          if (!stored.ReadFromStream(stream)) continue;
-          const bool match = std::any_of(stored.begin(), stored.end(), [&](const auto& s) {
-            return s.Url == form.Url && s.Method == form.Method && s.Compare(form) == 100;
-          });
-          if (!match) continue;
+          // A set sealed for a locked profile cannot be read: its stored
+          // signature stands for it, and loading it asks for the password.
+          if (CardReadable(card) && !StoredFormMatches(card, form)) continue;
           entries.push_back(card.OwnerKey + u"=" + card.Name);
           listed.insert(id);
         }
@@ -195,7 +210,7 @@ HRESULT TQoraManager::LoadFormSet(const String& formSet, const String& card, Var
       passwordNeeded = true;
       return;
     }
-    cardStream = Variant::FromBytes(found->Data);
+    cardStream = Variant::FromBytes(store_->CardData(*found));
   });
 }
 
@@ -238,7 +253,8 @@ HRESULT TQoraManager::FindFormSet(const String& url, const Variant& forms, Strin
     for (const TTransitFormCard& form : wanted)
       texts.push_back(form.FieldsText());
     for (const TCardRecord& card : store_->CardsOf(url, StoredFormSet)) {
-      TMemoryStream stream(card.Data);
+      if (!CardReadable(card)) continue;
+      TMemoryStream stream(store_->CardData(card));
       TTransitFormSet stored;
       if (!stored.ReadFromStream(stream)) continue;
       // Every wanted form is there with the same values.
@@ -265,7 +281,7 @@ HRESULT TQoraManager::FindCard(int32_t kind, const String& url, const Variant& d
     const Bytes bytes = BytesArgument(data, "data");
     name.clear();
     for (const TCardRecord& card : store_->CardsOf(url, kind)) {
-      if (card.Data == bytes) {
+      if (CardReadable(card) && store_->CardData(card) == bytes) {
         name = card.Name;
         return;
       }
@@ -330,7 +346,7 @@ HRESULT TQoraManager::LoadCard(int32_t kind, const String& url, const String& na
       passwordNeeded = true;
       return;
     }
-    data = Variant::FromBytes(found->Data);
+    data = Variant::FromBytes(store_->CardData(*found));
   });
 }
 

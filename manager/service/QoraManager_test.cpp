@@ -146,7 +146,7 @@ TEST_F(QoraManagerTest, TheLogInProbeAsksForThePasswordOfAProtectedProfile) {
   EXPECT_FALSE(probe.Found);
   EXPECT_FALSE(probe.PasswordNeeded);
 
-  Other().SetPasswordHash(1, HashPassword(u"s3cret"));
+  Other().SetPassword(1, u"s3cret");
   TEventLog events(server_);
   EXPECT_TRUE(Resolve(u"", u"", u"").PasswordNeeded);
   EXPECT_EQ(Failure(server_->Login(u"wrong")), "The password is wrong");
@@ -165,10 +165,12 @@ TEST_F(QoraManagerTest, LoginWithoutAnyPasswordIsRefused) {
 }
 
 TEST_F(QoraManagerTest, APasswordChangedElsewhereLocksTheProfileAgain) {
-  Other().SetPasswordHash(1, HashPassword(u"old"));
+  Other().SetPassword(1, u"old");
   ASSERT_EQ(server_->Login(u"old"), S_OK);
   TEventLog events(server_);
-  Other().SetPasswordHash(1, HashPassword(u"new"));
+  TManagerStore other = Other();
+  ASSERT_TRUE(other.Unlock(1, u"old"));
+  other.SetPassword(1, u"new");
   EXPECT_TRUE(manager_->CheckForChanges());
   EXPECT_TRUE(Resolve(u"", u"", u"").PasswordNeeded);
   EXPECT_EQ(events.Take(), (std::vector<std::string>{"Logout", "DatabaseChange"}));
@@ -378,7 +380,7 @@ TEST_F(QoraManagerTest, NavigationAndMailCardsRoundTrip) {
 }
 
 TEST_F(QoraManagerTest, CardsSavedUnderAProtectedProfileNeedItsPassword) {
-  Other().SetPasswordHash(1, HashPassword(u"pw"));
+  Other().SetPassword(1, u"pw");
   const String page = u"https://bank.example";
   bool saved = true, passwordNeeded = false;
   ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"me")), saved,
@@ -402,6 +404,99 @@ TEST_F(QoraManagerTest, CardsSavedUnderAProtectedProfileNeedItsPassword) {
   ASSERT_EQ(server_->LoadFormSet(page, u"Bank", stream, passwordNeeded), S_OK);
   EXPECT_FALSE(passwordNeeded);
   EXPECT_EQ(stream, Stream(LoginPage(page, u"me")));
+}
+
+TEST_F(QoraManagerTest, WhatIsSavedWhileLoggedInIsEncryptedAndFoundAgainOnlyWithTheKey) {
+  Other().SetPassword(1, u"pw");
+  ASSERT_EQ(server_->Login(u"pw"), S_OK);
+  const String page = u"https://bank.example";
+  bool saved = false, passwordNeeded = false;
+  ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"user-Qz8")), saved,
+                                 passwordNeeded),
+            S_OK);
+  ASSERT_TRUE(saved);
+  bool added = false;
+  ASSERT_EQ(server_->AddFieldValue(0, u"Country", u"Iceland-Vb3", added), S_OK);
+  {
+    TManagerStore other = Other();
+    const TCardRecord card = *other.FindCard(page, u"Bank");
+    EXPECT_TRUE(card.Sealed);
+    const std::string bytes(card.Data.begin(), card.Data.end());
+    const std::u16string secret = u"user-Qz8";  // as the transit stream holds it
+    EXPECT_EQ(bytes.find(std::string(reinterpret_cast<const char*>(secret.data()),
+                                      secret.size() * 2)),
+              std::string::npos);
+    const Bytes data = [&] {
+      EXPECT_TRUE(other.Unlock(1, u"pw"));
+      return other.CardData(card);
+    }();
+    EXPECT_NE(std::string(data.begin(), data.end())
+                  .find(std::string(reinterpret_cast<const char*>(secret.data()), secret.size() * 2)),
+              std::string::npos)
+        << "the search finds it in the opened bytes";
+    other.Lock(1);
+    EXPECT_TRUE(other.FieldValue(1, other.FieldCaptioned(u"Country")).Locked);
+  }
+  String name;
+  ASSERT_EQ(server_->FindFormSet(page, Stream(LoginPage(page, u"user-Qz8")), name), S_OK);
+  EXPECT_EQ(name, u"Bank") << "found by opening the sealed set";
+  EXPECT_EQ(Resolve(u"", u"", u"", u"Country").Values, u"Iceland-Vb3");
+  ASSERT_EQ(server_->Logout(), S_OK);
+  ASSERT_EQ(server_->FindFormSet(page, Stream(LoginPage(page, u"user-Qz8")), name), S_OK);
+  EXPECT_EQ(name, u"") << "a locked set is not read";
+  // Another page with the same form still lists it, by its signature.
+  Variant matches;
+  String line;
+  bool hasMatch = false;
+  ASSERT_EQ(server_->MatchPageForms(u"https://other.example", Stream(LoginPage(page, u"")),
+                                    matches, line, hasMatch),
+            S_OK);
+  EXPECT_EQ(Texts(matches), std::vector<std::string>{"https://bank.example=Bank"});
+}
+
+TEST_F(QoraManagerTest, CardsOfAProfileWhosePasswordWasClearedOpenWithoutLogIn) {
+  Other().SetPassword(1, u"pw");
+  ASSERT_EQ(server_->Login(u"pw"), S_OK);
+  const String page = u"https://bank.example";
+  bool saved = false, passwordNeeded = false;
+  ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"me")), saved,
+                                 passwordNeeded),
+            S_OK);
+  ASSERT_EQ(server_->Logout(), S_OK);
+  {
+    TManagerStore other = Other();
+    ASSERT_TRUE(other.Unlock(1, u"pw"));
+    other.SetPassword(1, u"");
+  }
+  Variant stream;
+  ASSERT_EQ(server_->LoadFormSet(page, u"Bank", stream, passwordNeeded), S_OK);
+  EXPECT_FALSE(passwordNeeded) << "nothing protects the card any more";
+  EXPECT_EQ(stream, Stream(LoginPage(page, u"me")));
+}
+
+TEST_F(QoraManagerTest, ADamagedSetIsLeftOutOfMatchingAndRefusedWhenLoaded) {
+  Other().SetPassword(1, u"pw");
+  ASSERT_EQ(server_->Login(u"pw"), S_OK);
+  const String page = u"https://bank.example";
+  bool saved = false, passwordNeeded = false;
+  ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"me")), saved,
+                                 passwordNeeded),
+            S_OK);
+  Other().Db().Exec("UPDATE cards SET data = zeroblob(64)");
+  Variant matches;
+  String line;
+  bool hasMatch = true;
+  ASSERT_EQ(server_->MatchPageForms(u"https://other.example", Stream(LoginPage(page, u"")),
+                                    matches, line, hasMatch),
+            S_OK);
+  EXPECT_FALSE(hasMatch);
+  ASSERT_FALSE(log_.empty());
+  EXPECT_EQ(log_.back(), "MatchPageForms: The encrypted card 'Bank' of 'https://bank.example' is "
+                         "damaged: it cannot be decrypted");
+  Variant stream;
+  EXPECT_EQ(Failure(server_->LoadFormSet(page, u"Bank", stream, passwordNeeded)),
+            "The encrypted card 'Bank' of 'https://bank.example' is damaged: it cannot be "
+            "decrypted");
 }
 
 TEST_F(QoraManagerTest, BadStreamsAreRefusedAndNothingIsWritten) {

@@ -1,6 +1,7 @@
 // TManagerStore: cards, their form signatures and the default choices.
 #include "core/Common/TextUtils.h"
 #include "manager/store/ManagerStore.h"
+#include "manager/store/ProtectedData.h"
 #include "manager/store/SqliteError.h"
 
 namespace qm::manager {
@@ -9,7 +10,7 @@ namespace {
 using Kind = EStoreError::Kind;
 
 constexpr const char* CardColumns =
-    "id, kind, owner_key, name, title, data, coalesce(protected_by, 0), created, updated "
+    "id, kind, owner_key, name, title, data, coalesce(protected_by, 0), created, updated, sealed "
     "FROM cards ";
 
 TCardRecord ReadCard(const TStatement& row) {
@@ -23,6 +24,7 @@ TCardRecord ReadCard(const TStatement& row) {
   card.ProtectedBy = row.Int(6);
   card.Created = row.Int(7);
   card.Updated = row.Int(8);
+  card.Sealed = row.Int(9) != 0;
   return card;
 }
 
@@ -79,8 +81,21 @@ int64_t TManagerStore::SaveCard(const TCardRecord& card,
   if (card.Kind < StoredFormSet || card.Kind > StoredMail) {
     RaiseStoreError(u"Unknown card kind " + IntToText(card.Kind), Kind::Invalid);
   }
+  if (card.Sealed && card.ProtectedBy == 0) {
+    RaiseStoreError(u"An encrypted card must name the profile that protects it", Kind::Invalid);
+  }
   int64_t id = 0;
   Write(ChangeData, [&] {
+    // A card of a protected profile goes in sealed; an imported one that
+    // comes sealed stays as it is.
+    Bytes data = card.Data;
+    bool sealed = card.Sealed;
+    if (!sealed && card.ProtectedBy != 0) {
+      if (const TProfileKey* key = SealingKey(card.ProtectedBy)) {
+        data = key->Seal(card.Data, CardPlace(card.Kind, card.OwnerKey, card.Name));
+        sealed = true;
+      }
+    }
     const int64_t now = StoreNow();
     std::optional<TCardRecord> existing = FindCard(card.OwnerKey, card.Name);
     if (existing) {
@@ -88,15 +103,17 @@ int64_t TManagerStore::SaveCard(const TCardRecord& card,
       // defaults that chose this card stay with it.
       id = existing->Id;
       db_.Prepare(
-             "UPDATE cards SET kind = ?2, name = ?3, title = ?4, data = ?5, "
-             "protected_by = nullif(?6, 0), updated = ?7 WHERE id = ?1")
+             "UPDATE cards SET kind = ?2, name = ?3, name_key = ?8, title = ?4, data = ?5, "
+             "protected_by = nullif(?6, 0), updated = ?7, sealed = ?9 WHERE id = ?1")
           .Bind(1, id)
           .Bind(2, card.Kind)
           .Bind(3, card.Name)
           .Bind(4, card.Title)
-          .BindBlob(5, card.Data)
+          .BindBlob(5, data)
           .Bind(6, card.ProtectedBy)
           .Bind(7, card.Updated != 0 ? card.Updated : now)
+          .Bind(8, LowerCase(card.Name))
+          .Bind(9, sealed ? 1 : 0)
           .Run();
       db_.Prepare("UPDATE card_defaults SET kind = ?2 WHERE card_id = ?1")
           .Bind(1, id)
@@ -106,16 +123,17 @@ int64_t TManagerStore::SaveCard(const TCardRecord& card,
     } else {
       db_.Prepare(
              "INSERT INTO cards (kind, owner_key, name, name_key, title, data, protected_by, "
-             "created, updated) VALUES (?1, ?2, ?3, ?4, ?5, ?6, nullif(?7, 0), ?8, ?9)")
+             "created, updated, sealed) VALUES (?1, ?2, ?3, ?4, ?5, ?6, nullif(?7, 0), ?8, ?9, ?10)")
           .Bind(1, card.Kind)
           .Bind(2, card.OwnerKey)
           .Bind(3, card.Name)
           .Bind(4, LowerCase(card.Name))
           .Bind(5, card.Title)
-          .BindBlob(6, card.Data)
+          .BindBlob(6, data)
           .Bind(7, card.ProtectedBy)
           .Bind(8, card.Created != 0 ? card.Created : now)
           .Bind(9, card.Updated != 0 ? card.Updated : now)
+          .Bind(10, sealed ? 1 : 0)
           .Run();
       id = db_.LastInsertId();
     }
@@ -131,6 +149,37 @@ int64_t TManagerStore::SaveCard(const TCardRecord& card,
     }
   });
   return id;
+}
+
+Bytes TManagerStore::CardData(const TCardRecord& card) {
+  if (card.ProtectedBy == 0) return card.Data;
+  const auto found = keys_.find(card.ProtectedBy);
+  // Without its key nothing of a protected profile is read, not even what
+  // is still in clear (a store from before encryption).
+  if (found == keys_.end() && (card.Sealed || ProfileById(card.ProtectedBy).Protected())) {
+    RaiseStoreError(u"The card '" + card.Name + u"' of '" + card.OwnerKey +
+                        u"' is protected: its profile's password is needed",
+                    Kind::Locked);
+  }
+  if (!card.Sealed) return card.Data;
+  std::optional<Bytes> data =
+      found->second.Key->Open(card.Data, CardPlace(card.Kind, card.OwnerKey, card.Name));
+  if (!data) {
+    RaiseStoreError(u"The encrypted card '" + card.Name + u"' of '" + card.OwnerKey +
+                        u"' is damaged: it cannot be decrypted",
+                    Kind::Corrupt);
+  }
+  return std::move(*data);
+}
+
+std::vector<TFormSignature> TManagerStore::SignaturesOfCard(int64_t cardId) {
+  TStatement query = db_.Prepare(
+      "SELECT action_url, method, shape FROM form_signatures WHERE card_id = ?1 ORDER BY rowid");
+  query.Bind(1, cardId);
+  std::vector<TFormSignature> signatures;
+  while (query.Step())
+    signatures.push_back({query.Text(0), query.Text(1), query.Int(2)});
+  return signatures;
 }
 
 bool TManagerStore::DeleteCard(const String& ownerKey, const String& name) {

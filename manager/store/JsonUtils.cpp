@@ -54,7 +54,7 @@ Json TextJson(const std::u16string& text) {
   Json units = Json::array();
   for (char16_t c : text)
     units.push_back(static_cast<int>(c));
-  return Json{{"utf16", units}};
+  return Json{{"Utf16", units}};
 }
 
 std::string MemberPath(const std::string& where, const char* key) {
@@ -74,14 +74,17 @@ const Json& Member(const Json& object, const char* key, const std::string& where
 
 std::u16string TextOf(const Json& value, const std::string& where) {
   if (value.is_string()) return platform::Utf8ToUtf16(value.get_ref<const std::string&>());
-  if (value.is_object() && value.size() == 1 && value.contains("utf16")) {
-    const Json& units = ArrayOf(value["utf16"], where + ".utf16");
+  const char* unitsKey = value.is_object() && value.size() == 1
+                             ? (value.contains("Utf16") ? "Utf16" : value.contains("utf16") ? "utf16" : nullptr)
+                             : nullptr;
+  if (unitsKey != nullptr) {
+    const std::string at = where + "." + unitsKey;
+    const Json& units = ArrayOf(value[unitsKey], at);
     std::u16string text;
     text.reserve(units.size());
     for (size_t i = 0; i < units.size(); ++i) {
-      const int64_t unit = IntOf(units[i], IndexPath(where + ".utf16", i));
-      if (unit < 0 || unit > 0xFFFF)
-        RaiseJsonError(IndexPath(where + ".utf16", i), "not a code unit");
+      const int64_t unit = IntOf(units[i], IndexPath(at, i));
+      if (unit < 0 || unit > 0xFFFF) RaiseJsonError(IndexPath(at, i), "not a code unit");
       text.push_back(static_cast<char16_t>(unit));
     }
     return text;
@@ -91,6 +94,9 @@ std::u16string TextOf(const Json& value, const std::string& where) {
 
 int64_t IntOf(const Json& value, const std::string& where) {
   if (!value.is_number_integer()) RaiseJsonError(where, "must be a whole number");
+  if (value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{INT64_MAX}) {
+    RaiseJsonError(where, "is too large");
+  }
   return value.get<int64_t>();
 }
 
@@ -131,6 +137,72 @@ bool OptionalBool(const Json& object, const char* key, bool fallback, const std:
   if (!object.is_object()) RaiseJsonError(where, "must be an object");
   const auto found = object.find(key);
   return found == object.end() ? fallback : BoolOf(*found, MemberPath(where, key));
+}
+
+namespace {
+
+// The older spelling of a key: its first letter small.
+std::string OlderSpelling(const char* key) {
+  std::string older = key;
+  if (!older.empty() && older[0] >= 'A' && older[0] <= 'Z') older[0] = static_cast<char>(older[0] - 'A' + 'a');
+  return older;
+}
+
+}  // namespace
+
+TJsonObject::TJsonObject(const Json& value, std::string where,
+                         std::initializer_list<const char*> keys)
+    : value_(value), where_(std::move(where)) {
+  if (!value_.is_object()) RaiseJsonError(where_.empty() ? "the document" : where_, "must be an object");
+  for (const auto& [key, item] : value_.items()) {
+    bool known = false;
+    for (const char* k : keys) known = known || key == k || key == OlderSpelling(k);
+    if (known) continue;
+    std::string list;
+    for (const char* k : keys) list += (list.empty() ? "" : ", ") + std::string(k);
+    RaiseJsonError(where_.empty() ? key : where_ + "." + key, "unknown key; the keys here are " + list);
+  }
+}
+
+std::string TJsonObject::Path(const char* key) const {
+  return MemberPath(where_, key);
+}
+
+const Json* TJsonObject::Find(const char* key) const {
+  auto found = value_.find(key);
+  if (found == value_.end()) found = value_.find(OlderSpelling(key));
+  return found == value_.end() ? nullptr : &*found;
+}
+
+const Json& TJsonObject::Required(const char* key) const {
+  const Json* found = Find(key);
+  if (found == nullptr) RaiseJsonError(Path(key), "is missing");
+  return *found;
+}
+
+std::u16string TJsonObject::Text(const char* key) const {
+  return TextOf(Required(key), Path(key));
+}
+
+std::u16string TJsonObject::Text(const char* key, const std::u16string& fallback) const {
+  const Json* found = Find(key);
+  return found == nullptr ? fallback : TextOf(*found, Path(key));
+}
+
+int64_t TJsonObject::Int(const char* key, int64_t fallback) const {
+  const Json* found = Find(key);
+  return found == nullptr ? fallback : IntOf(*found, Path(key));
+}
+
+bool TJsonObject::Bool(const char* key, bool fallback) const {
+  const Json* found = Find(key);
+  return found == nullptr ? fallback : BoolOf(*found, Path(key));
+}
+
+const Json& TJsonObject::List(const char* key) const {
+  static const Json empty = Json::array();
+  const Json* found = Find(key);
+  return found == nullptr ? empty : ArrayOf(*found, Path(key));
 }
 
 }  // namespace qm::manager

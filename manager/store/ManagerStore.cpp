@@ -40,9 +40,13 @@ std::string TManagerStore::DefaultPath() {
   return base + "/quillora/manager.db";
 }
 
-TManagerStore::TManagerStore(const std::string& path, const TStoreSeed* seed)
-    : db_(path, TOpenOptions{}) {
+TManagerStore::TManagerStore(const std::string& path, const TStoreSeed* seed, bool create)
+    : db_(path, TOpenOptions{create}) {
   Open(seed);
+}
+
+TManagerStore::~TManagerStore() {
+  LockAll();
 }
 
 void TManagerStore::Open(const TStoreSeed* seed) {
@@ -55,6 +59,9 @@ void TManagerStore::Open(const TStoreSeed* seed) {
   db_.Exec("PRAGMA journal_mode = WAL");
   db_.Exec("PRAGMA synchronous = FULL");
   db_.Exec("PRAGMA foreign_keys = ON");
+  // Deleted and replaced content is overwritten, not left in free space:
+  // a value encrypted in place must leave no clear copy in the file.
+  db_.Exec("PRAGMA secure_delete = ON");
   {
     TStatement check = db_.Prepare("PRAGMA quick_check");
     if (check.Step() && check.Text(0) != u"ok") {
@@ -148,6 +155,10 @@ TSerials TManagerStore::Serials() {
   return serials;
 }
 
+void TManagerStore::BackUpTo(const std::string& path) {
+  db_.Prepare("VACUUM INTO ?1").Bind(1, platform::Utf8ToUtf16(path)).Run();
+}
+
 std::u16string TManagerStore::IntegrityCheck() {
   TStatement check = db_.Prepare("PRAGMA integrity_check");
   std::u16string result;
@@ -219,12 +230,19 @@ String Quoted(const String& name) {
   return u"'" + name + u"'";
 }
 
+constexpr const char* ProfileColumns =
+    "id, name, password_hash, key_salt, key_ops, key_mem, "
+    "id = (SELECT value FROM settings WHERE key = 'active_profile') FROM profiles ";
+
 TProfile ReadProfile(const TStatement& row) {
   TProfile profile;
   profile.Id = row.Int(0);
   profile.Name = row.Text(1);
   profile.PasswordHash = row.Text(2);
-  profile.Active = row.Int(3) != 0;
+  profile.Key.Salt = row.Blob(3);
+  profile.Key.Ops = static_cast<uint64_t>(row.Int(4));
+  profile.Key.Mem = static_cast<uint64_t>(row.Int(5));
+  profile.Active = row.Int(6) != 0;
   return profile;
 }
 
@@ -239,10 +257,7 @@ void CheckName(const String& name, const char16_t* what) {
 }  // namespace
 
 std::vector<TProfile> TManagerStore::Profiles() {
-  TStatement query = db_.Prepare(
-      "SELECT id, name, password_hash, "
-      "id = (SELECT value FROM settings WHERE key = 'active_profile') "
-      "FROM profiles ORDER BY position");
+  TStatement query = db_.Prepare(std::string("SELECT ") + ProfileColumns + "ORDER BY position");
   std::vector<TProfile> profiles;
   while (query.Step())
     profiles.push_back(ReadProfile(query));
@@ -250,10 +265,7 @@ std::vector<TProfile> TManagerStore::Profiles() {
 }
 
 std::optional<TProfile> TManagerStore::FindProfile(const String& name) {
-  TStatement query = db_.Prepare(
-      "SELECT id, name, password_hash, "
-      "id = (SELECT value FROM settings WHERE key = 'active_profile') "
-      "FROM profiles WHERE name_key = ?1");
+  TStatement query = db_.Prepare(std::string("SELECT ") + ProfileColumns + "WHERE name_key = ?1");
   query.Bind(1, LowerCase(name));
   if (!query.Step()) return std::nullopt;
   return ReadProfile(query);
@@ -261,7 +273,7 @@ std::optional<TProfile> TManagerStore::FindProfile(const String& name) {
 
 TProfile TManagerStore::ActiveProfile() {
   TStatement query = db_.Prepare(
-      "SELECT id, name, password_hash, 1 FROM profiles "
+      std::string("SELECT ") + ProfileColumns +
       "WHERE id = (SELECT value FROM settings WHERE key = 'active_profile')");
   if (query.Step()) return ReadProfile(query);
   // Only a store edited by hand lacks its active profile: take the first.
@@ -269,6 +281,13 @@ TProfile TManagerStore::ActiveProfile() {
   if (all.empty()) RaiseStoreError(u"The store holds no profile", Kind::Corrupt);
   all.front().Active = true;
   return all.front();
+}
+
+TProfile TManagerStore::ProfileById(int64_t profileId) {
+  TStatement query = db_.Prepare(std::string("SELECT ") + ProfileColumns + "WHERE id = ?1");
+  query.Bind(1, profileId);
+  if (!query.Step()) RaiseStoreError(u"Unknown profile", Kind::NotFound);
+  return ReadProfile(query);
 }
 
 TProfile TManagerStore::ProfileNamed(const String& name) {
@@ -310,6 +329,7 @@ void TManagerStore::RemoveProfile(int64_t profileId) {
                  db_.QueryInt("SELECT id FROM profiles ORDER BY position LIMIT 1"));
     }
   });
+  Lock(profileId);
 }
 
 void TManagerStore::ActivateProfile(int64_t profileId) {
@@ -318,16 +338,6 @@ void TManagerStore::ActivateProfile(int64_t profileId) {
     query.Bind(1, profileId);
     if (!query.Step()) RaiseStoreError(u"Unknown profile", Kind::NotFound);
     PutSetting(KeyActiveProfile, profileId);
-  });
-}
-
-void TManagerStore::SetPasswordHash(int64_t profileId, const String& hash) {
-  Write(ChangeData, [&] {
-    db_.Prepare("UPDATE profiles SET password_hash = ?2 WHERE id = ?1")
-        .Bind(1, profileId)
-        .Bind(2, hash)
-        .Run();
-    if (db_.Changes() == 0) RaiseStoreError(u"Unknown profile", Kind::NotFound);
   });
 }
 
@@ -370,6 +380,13 @@ std::optional<TFieldDef> TManagerStore::FindFieldByName(const String& fieldName)
   TStatement query = db_.Prepare(std::string("SELECT ") + FieldColumns + "WHERE field_key = ?1");
   query.Bind(1, LowerCase(fieldName));
   if (!query.Step()) return std::nullopt;
+  return ReadField(query);
+}
+
+TFieldDef TManagerStore::FieldById(int64_t fieldId) {
+  TStatement query = db_.Prepare(std::string("SELECT ") + FieldColumns + "WHERE id = ?1");
+  query.Bind(1, fieldId);
+  if (!query.Step()) RaiseStoreError(u"Unknown profile field", Kind::NotFound);
   return ReadField(query);
 }
 
@@ -420,52 +437,50 @@ void TManagerStore::RemoveField(int64_t fieldId) {
 }
 
 std::vector<TFieldValue> TManagerStore::ProfileValues(int64_t profileId) {
+  const TProfile owner = ProfileById(profileId);
   TStatement query = db_.Prepare(
       "SELECT f.id, f.caption, f.field_name, f.group_name, f.input_kind, f.value_kind, "
-      "coalesce(v.value, ''), coalesce(v.candidates, '') FROM fields f "
+      "coalesce(v.value, ''), coalesce(v.candidates, ''), v.sealed FROM fields f "
       "LEFT JOIN field_values v ON v.field_id = f.id AND v.profile_id = ?1 "
       "ORDER BY f.position");
   query.Bind(1, profileId);
   std::vector<TFieldValue> values;
   while (query.Step())
-    values.push_back({ReadField(query), query.Text(6), query.Text(7)});
+    values.push_back({ReadField(query), query.Text(6), query.Text(7), query.Blob(8)});
+  for (TFieldValue& value : values)
+    value = OpenValue(owner, std::move(value));
   return values;
 }
 
 TFieldValue TManagerStore::FieldValue(int64_t profileId, const TFieldDef& field) {
-  TStatement query = db_.Prepare(
-      "SELECT value, candidates FROM field_values WHERE profile_id = ?1 AND field_id = ?2");
-  query.Bind(1, profileId).Bind(2, field.Id);
-  TFieldValue value{field, {}, {}};
-  if (query.Step()) {
+  TFieldValue value{field, {}, {}, {}};
+  {
+    TStatement query = db_.Prepare(
+        "SELECT value, candidates, sealed FROM field_values "
+        "WHERE profile_id = ?1 AND field_id = ?2");
+    query.Bind(1, profileId).Bind(2, field.Id);
+    if (!query.Step()) return value;
     value.Value = query.Text(0);
     value.Candidates = query.Text(1);
+    value.Sealed = query.Blob(2);
   }
-  return value;
+  return OpenValue(ProfileById(profileId), std::move(value));
 }
 
 void TManagerStore::SetFieldValue(int64_t profileId, int64_t fieldId, const String& value) {
   Write(ChangeData, [&] {
-    db_.Prepare(
-           "INSERT INTO field_values (profile_id, field_id, value) VALUES (?1, ?2, ?3) "
-           "ON CONFLICT (profile_id, field_id) DO UPDATE SET value = excluded.value")
-        .Bind(1, profileId)
-        .Bind(2, fieldId)
-        .Bind(3, value)
-        .Run();
+    const TFieldDef field = FieldById(fieldId);
+    const TProfileKey* key = SealingKey(profileId);  // a locked profile fails here
+    WriteValue(profileId, field, value, FieldValue(profileId, field).Candidates, key);
   });
 }
 
 void TManagerStore::SetFieldCandidates(int64_t profileId, int64_t fieldId,
                                        const String& candidates) {
   Write(ChangeData, [&] {
-    db_.Prepare(
-           "INSERT INTO field_values (profile_id, field_id, candidates) VALUES (?1, ?2, ?3) "
-           "ON CONFLICT (profile_id, field_id) DO UPDATE SET candidates = excluded.candidates")
-        .Bind(1, profileId)
-        .Bind(2, fieldId)
-        .Bind(3, candidates)
-        .Run();
+    const TFieldDef field = FieldById(fieldId);
+    const TProfileKey* key = SealingKey(profileId);
+    WriteValue(profileId, field, FieldValue(profileId, field).Value, candidates, key);
   });
 }
 

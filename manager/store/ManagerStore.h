@@ -19,6 +19,17 @@
 // Texts that name things (profile names, captions, field names, card names
 // within an owner key) are unique regardless of letter case.
 //
+// Protected profiles: the values of a profile with a password, and the
+// cards saved under it, are kept sealed (ProfileCrypto.h). This object
+// opens and seals them with the keys of the profiles unlocked on it
+// (Unlock); the keys live only here, in locked memory, until Lock,
+// LockAll, a password change or the object's end wipes them. Reading a
+// sealed value without its key gives it Locked and empty; writing one
+// raises EStoreError Locked; a sealed value that does not open raises
+// EStoreError Corrupt naming it, and nothing is changed. Deleted content
+// is overwritten in the file (secure_delete), so a value encrypted in
+// place leaves no clear copy behind.
+//
 // Not synchronised: one thread at a time (the service holds its own lock).
 // Failures raise EStoreError (store trouble, unknown or duplicate names),
 // EOSError (the file system).
@@ -26,6 +37,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,7 +69,8 @@ class TManagerStore {
 public:
   // Opens path, creating it (mode 0600, directories 0700) when missing; a
   // new store gets seed's content (none when seed is null).
-  TManagerStore(const std::string& path, const TStoreSeed* seed);
+  TManagerStore(const std::string& path, const TStoreSeed* seed, bool create = true);
+  ~TManagerStore();
 
   // $XDG_DATA_HOME/quillora/manager.db, or ~/.local/share/quillora/...
   static std::string DefaultPath();
@@ -74,6 +88,9 @@ public:
   // SQLite's counter of commits made by other connections.
   int64_t DataVersion();
   TSerials Serials();
+  // Writes a consistent copy of the whole store into path, which must not
+  // exist or be empty (VACUUM INTO); outside any transaction.
+  void BackUpTo(const std::string& path);
   // PRAGMA integrity_check: "ok" or the problems found.
   std::u16string IntegrityCheck();
 
@@ -97,7 +114,32 @@ public:
   // protects; the last profile cannot go.
   void RemoveProfile(int64_t profileId);
   void ActivateProfile(int64_t profileId);
-  void SetPasswordHash(int64_t profileId, const String& hash);
+
+  // Log-in, for this object only (nothing of it is written). Unlock checks
+  // the password against the profile's hash and on success keeps the
+  // profile's key; it also encrypts whatever of the profile is still in
+  // clear (a store from before encryption, an import). False for a wrong
+  // password; true at once for a profile without one.
+  bool Unlock(int64_t profileId, const String& password);
+  void Lock(int64_t profileId);
+  void LockAll();
+  bool HasKey(int64_t profileId) const { return keys_.count(profileId) > 0; }
+  bool AnyUnlocked() const { return !keys_.empty(); }
+  // Whether the profile's values and cards may be read and written here.
+  bool CanRead(const TProfile& profile) const;
+  bool CanReadCard(const TCardRecord& card);
+  // Drops the keys of profiles whose password another program changed or
+  // cleared since they were unlocked; answers whether any went.
+  bool ForgetStaleKeys();
+  // Sets, changes or (empty) clears a profile's password and encrypts its
+  // values and cards anew, in one transaction; a protected profile must
+  // be unlocked. The profile stays unlocked under the new password.
+  void SetPassword(int64_t profileId, const String& password);
+  // For import: the profile's hash and key parameters as given, nothing
+  // re-encrypted.
+  void SetProtection(int64_t profileId, const String& hash, const TKeyParams& key);
+  // The profiles whose password is set but whose data is still in clear.
+  std::vector<TProfile> ProfilesAwaitingEncryption();
 
   // Field definitions, in their order.
   std::vector<TFieldDef> Fields();
@@ -112,6 +154,8 @@ public:
   TFieldValue FieldValue(int64_t profileId, const TFieldDef& field);
   void SetFieldValue(int64_t profileId, int64_t fieldId, const String& value);
   void SetFieldCandidates(int64_t profileId, int64_t fieldId, const String& candidates);
+  // For import: a sealed value as export wrote it.
+  void PutSealedValue(int64_t profileId, int64_t fieldId, const Bytes& sealed);
 
   // The lexicon.
   TLexiconData Lexicon();
@@ -125,7 +169,14 @@ public:
   std::vector<String> CardNames(const String& ownerKey, int32_t kind);
   // Inserts or replaces (same owner key and name) the card and its form
   // signatures; answers its id. Created and Updated of 0 take the time now.
+  // A card protected by a protected profile is sealed on the way in (its
+  // key must be here); one that comes Sealed (an import) is kept as it is.
   int64_t SaveCard(const TCardRecord& card, const std::vector<TFormSignature>& signatures);
+  // The card's bytes, opened when sealed; raises Locked without the key
+  // and Corrupt when they do not open.
+  Bytes CardData(const TCardRecord& card);
+  // The form signatures stored for a card (export of sealed form sets).
+  std::vector<TFormSignature> SignaturesOfCard(int64_t cardId);
   bool DeleteCard(const String& ownerKey, const String& name);
   // Ids of form sets under other owner keys than excludeOwner that hold a
   // form with this signature.
@@ -169,7 +220,31 @@ public:
   void PutDefault(const TCardDefault& choice);
 
 private:
+  struct TUnlocked {
+    std::unique_ptr<TProfileKey> Key;
+    String PasswordHash;  // what was unlocked: a change elsewhere makes the key stale
+    TKeyParams Params;
+  };
+
   void Open(const TStoreSeed* seed);
+  TProfile ProfileById(int64_t profileId);
+  TFieldDef FieldById(int64_t fieldId);
+  // The key that seals the profile's data; null when it isn't protected.
+  // Raises Locked when it is and isn't unlocked here.
+  const TProfileKey* SealingKey(int64_t profileId);
+  bool HasClearData(int64_t profileId);
+  // Seals what of the profile is still in clear with key.
+  void SealClearData(const TProfile& profile, const TProfileKey& key);
+  // Opens every value and card of the profile (with the key held for it)
+  // and stores it anew, sealed with to, or in clear when to is null.
+  void Reseal(const TProfile& profile, const TProfileKey* to);
+  // Empties the journal into the file when no transaction is open (best
+  // effort), so that what was encrypted in place has no older copy there.
+  void Checkpoint();
+  // Writes a value row, sealed with key, or in clear when key is null.
+  void WriteValue(int64_t profileId, const TFieldDef& field, const String& value,
+                  const String& candidates, const TProfileKey* key);
+  TFieldValue OpenValue(const TProfile& owner, TFieldValue value);
   void Seed(const TStoreSeed& seed);
   void Bump(unsigned changes);
   int64_t SettingInt(const char* key, int64_t fallback);
@@ -177,6 +252,7 @@ private:
   int64_t NextPosition(const char* table);
 
   TSqliteDb db_;
+  std::map<int64_t, TUnlocked> keys_;
   int writeDepth_ = 0;
   unsigned pendingChanges_ = 0;
 };

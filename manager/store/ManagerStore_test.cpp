@@ -101,7 +101,7 @@ TEST_F(ManagerStoreTest, RefusesAStoreWrittenByANewerProgram) {
   ExpectThrowsExactly<EStoreError>(
       [&] { TManagerStore store(path_, &seed_); },
       u"Cannot use " + platform::Utf8ToUtf16(path_) +
-          u": a newer version of the manager wrote it (schema 99, this program knows up to 1)");
+          u": a newer version of the manager wrote it (schema 99, this program knows up to 2)");
 }
 
 TEST_F(ManagerStoreTest, AFailingChangeLeavesNothingBehind) {
@@ -260,7 +260,7 @@ TEST_F(ManagerStoreTest, AProfilesOwnDefaultWinsOverTheOneForAll) {
 TEST_F(ManagerStoreTest, RemovingAProfileTakesTheCardsItProtects) {
   TManagerStore store(path_, &seed_);
   const TProfile secret = store.AddProfile(u"Secret");
-  store.SetPasswordHash(secret.Id, HashPassword(u"pw"));
+  store.SetPassword(secret.Id, u"pw");
   EXPECT_TRUE(store.FindProfile(u"Secret")->Protected());
   TCardRecord card = Card(StoredNavigation, u"k", u"Private", {1});
   card.ProtectedBy = secret.Id;

@@ -1,6 +1,7 @@
 // Password storage: Argon2id hashes in libsodium's self-describing text
-// form ("$argon2id$v=19$m=...,t=...,p=...$salt$hash"), the one place where
-// libsodium's results become our exceptions.
+// form ("$argon2id$v=19$m=...,t=...,p=...$salt$hash"). The hash only checks
+// a typed password; the key that encrypts a protected profile is derived
+// apart from it (ProfileCrypto.h), with a salt of its own.
 //
 // Hashing is deliberately slow (libsodium's interactive limits: a few
 // dozen milliseconds and 64 MiB). Thread safe.

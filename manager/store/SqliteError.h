@@ -17,7 +17,9 @@ namespace qm::manager {
 class EStoreError : public platform::Exception {
 public:
   // Invalid: a request the store refuses (a bad or oversized value, the
-  // last profile); NotFound: an unknown name; Constraint: a name in use.
+  // last profile); NotFound: an unknown name; Constraint: a name in use;
+  // Locked: a protected profile's data without its password; Corrupt: a
+  // damaged file or sealed value.
   enum class Kind {
     Other,
     Busy,
@@ -27,7 +29,8 @@ public:
     CannotOpen,
     ReadOnly,
     Invalid,
-    NotFound
+    NotFound,
+    Locked
   };
 
   EStoreError(std::u16string message, Kind kind, int resultCode = 0)

@@ -1,24 +1,16 @@
 #include "manager/store/StoreJson.h"
 
+#include <algorithm>
 #include <map>
 
 #include "manager/store/Base64.h"
 #include "manager/store/FormSignature.h"
 #include "manager/store/ManagerStore.h"
+#include "manager/store/SqliteError.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::manager {
 namespace {
-
-constexpr const char* CardKindNames[] = {"formSet", "navigation", "mail"};
-
-int32_t CardKindFromJson(const Json& value, const std::string& where) {
-  const std::string name = platform::Utf16ToUtf8(TextOf(value, where));
-  for (int32_t kind = StoredFormSet; kind <= StoredMail; ++kind) {
-    if (name == CardKindNames[kind]) return kind;
-  }
-  RaiseJsonError(where, "unknown card kind '" + name + "'");
-}
 
 Json WordListsJson(const std::vector<TWordList>& lists) {
   Json items = Json::array();
@@ -26,7 +18,7 @@ Json WordListsJson(const std::vector<TWordList>& lists) {
     Json words = Json::array();
     for (const String& word : list.Words)
       words.push_back(TextJson(word));
-    items.push_back({{"key", TextJson(list.Key)}, {"words", words}});
+    items.push_back({{"Key", TextJson(list.Key)}, {"Words", words}});
   }
   return items;
 }
@@ -39,25 +31,53 @@ Json TextsJson(const std::vector<String>& texts) {
 }
 
 Json LexiconJson(const TLexiconData& lexicon) {
-  return {{"separators", TextJson(lexicon.Separators)},
-          {"stopWords", TextsJson(lexicon.StopWords)},
-          {"substitutions", WordListsJson(lexicon.Substitutions)},
-          {"goals", WordListsJson(lexicon.Goals)}};
+  return {{"Separators", TextJson(lexicon.Separators)},
+          {"StopWords", TextsJson(lexicon.StopWords)},
+          {"Substitutions", WordListsJson(lexicon.Substitutions)},
+          {"Goals", WordListsJson(lexicon.Goals)}};
+}
+
+[[noreturn]] void RaiseNotYetEncrypted(const TProfile& profile) {
+  RaiseStoreError(u"Profile '" + profile.Name +
+                      u"' is protected but not yet encrypted (its data comes from before "
+                      u"encryption): give its password once to encrypt it, or to export it",
+                  EStoreError::Kind::Locked);
+}
+
+Json KeyJson(const TKeyParams& key) {
+  return {{"Salt", EncodeBase64(key.Salt)},
+          {"Passes", key.Ops},
+          {"Memory", key.Mem}};
 }
 
 Json ProfilesJson(TManagerStore& store) {
+  std::vector<int64_t> waiting;
+  for (const TProfile& profile : store.ProfilesAwaitingEncryption()) waiting.push_back(profile.Id);
   Json profiles = Json::array();
   for (const TProfile& profile : store.Profiles()) {
+    // Without its key a protected profile goes out sealed, as it is stored.
+    const bool sealed = profile.Protected() && !store.HasKey(profile.Id);
+    if (sealed && std::find(waiting.begin(), waiting.end(), profile.Id) != waiting.end()) {
+      RaiseNotYetEncrypted(profile);
+    }
     Json values = Json::array();
     for (const TFieldValue& value : store.ProfileValues(profile.Id)) {
+      if (sealed) {
+        if (!value.Sealed.empty()) {
+          values.push_back({{"Field", TextJson(value.Field.Caption)},
+                            {"Sealed", EncodeBase64(value.Sealed)}});
+        }
+        continue;
+      }
       if (value.Value.empty() && value.Candidates.empty()) continue;
-      values.push_back({{"field", TextJson(value.Field.Caption)},
-                        {"value", TextJson(value.Value)},
-                        {"candidates", TextJson(value.Candidates)}});
+      values.push_back({{"Field", TextJson(value.Field.Caption)},
+                        {"Value", TextJson(value.Value)},
+                        {"Candidates", TextJson(value.Candidates)}});
     }
-    Json entry = {{"name", TextJson(profile.Name)}, {"active", profile.Active}};
-    if (profile.Protected()) entry["passwordHash"] = TextJson(profile.PasswordHash);
-    entry["values"] = values;
+    Json entry = {{"Name", TextJson(profile.Name)}, {"Active", profile.Active}};
+    if (profile.Protected()) entry["PasswordHash"] = TextJson(profile.PasswordHash);
+    if (sealed) entry["Key"] = KeyJson(profile.Key);
+    entry["Values"] = values;
     profiles.push_back(entry);
   }
   return profiles;
@@ -66,38 +86,61 @@ Json ProfilesJson(TManagerStore& store) {
 Json FieldsJson(TManagerStore& store) {
   Json fields = Json::array();
   for (const TFieldDef& field : store.Fields()) {
-    fields.push_back({{"caption", TextJson(field.Caption)},
-                      {"name", TextJson(field.FieldName)},
-                      {"group", TextJson(field.Group)},
-                      {"input", InputKindName(field.InputKind)},
-                      {"valueKind", field.ValueKind}});
+    fields.push_back({{"Caption", TextJson(field.Caption)},
+                      {"Name", TextJson(field.FieldName)},
+                      {"Group", TextJson(field.Group)},
+                      {"Input", InputKindName(field.InputKind)},
+                      {"ValueKind", field.ValueKind}});
   }
   return fields;
 }
 
-Json CardsJson(TManagerStore& store, const std::map<int64_t, String>& profileNames) {
+Json SignaturesJson(const std::vector<TFormSignature>& signatures) {
+  Json items = Json::array();
+  for (const TFormSignature& signature : signatures) {
+    items.push_back({{"Action", TextJson(signature.ActionUrl)},
+                     {"Method", TextJson(signature.Method)},
+                     {"Shape", signature.Shape}});
+  }
+  return items;
+}
+
+Json CardsJson(TManagerStore& store, const std::map<int64_t, TProfile>& profiles) {
   Json cards = Json::array();
   for (const TCardRecord& card : store.AllCards(-1)) {
-    Json entry = {{"kind", CardKindNames[card.Kind]}, {"owner", TextJson(card.OwnerKey)},
-                  {"name", TextJson(card.Name)},      {"title", TextJson(card.Title)},
-                  {"created", card.Created},          {"updated", card.Updated}};
-    if (card.ProtectedBy != 0) entry["protectedBy"] = TextJson(profileNames.at(card.ProtectedBy));
+    Json entry = {{"Kind", CardKindName(card.Kind)}, {"Owner", TextJson(card.OwnerKey)},
+                  {"Name", TextJson(card.Name)},     {"Title", TextJson(card.Title)},
+                  {"Created", card.Created},         {"Updated", card.Updated}};
+    if (card.ProtectedBy != 0) {
+      const TProfile& owner = profiles.at(card.ProtectedBy);
+      entry["ProtectedBy"] = TextJson(owner.Name);
+      if (owner.Protected() && !store.HasKey(owner.Id)) {
+        if (!card.Sealed) RaiseNotYetEncrypted(owner);
+        entry["Sealed"] = EncodeBase64(card.Data);
+        if (card.Kind == StoredFormSet) {
+          entry["Signatures"] = SignaturesJson(store.SignaturesOfCard(card.Id));
+        }
+        cards.push_back(entry);
+        continue;
+      }
+    }
+    const Bytes data = store.CardData(card);
     Json forms;
-    if (card.Kind == StoredFormSet && FormSetToJson(card.Data, forms)) {
-      entry["forms"] = forms;
+    if (card.Kind == StoredFormSet && FormSetToJson(data, forms)) {
+      entry["Forms"] = forms;
     } else {
-      entry["data"] = EncodeBase64(card.Data);
+      entry["Data"] = EncodeBase64(data);
     }
     cards.push_back(entry);
   }
   return cards;
 }
 
-Json DefaultsJson(TManagerStore& store, const std::map<int64_t, String>& profileNames) {
+Json DefaultsJson(TManagerStore& store, const std::map<int64_t, TProfile>& profiles) {
   Json defaults = Json::array();
   for (const TCardDefault& choice : store.Defaults()) {
-    Json entry = {{"owner", TextJson(choice.OwnerKey)}, {"card", TextJson(choice.CardName)}};
-    if (choice.ProfileId != 0) entry["profile"] = TextJson(profileNames.at(choice.ProfileId));
+    Json entry = {{"Owner", TextJson(choice.OwnerKey)}, {"Card", TextJson(choice.CardName)}};
+    if (choice.ProfileId != 0) entry["Profile"] = TextJson(profiles.at(choice.ProfileId).Name);
     defaults.push_back(entry);
   }
   return defaults;
@@ -106,9 +149,9 @@ Json DefaultsJson(TManagerStore& store, const std::map<int64_t, String>& profile
 Json NotesJson(TManagerStore& store) {
   Json notes = Json::array();
   for (const TPageNote& note : store.PageNotes()) {
-    notes.push_back({{"url", TextJson(note.Url)},
-                     {"title", TextJson(note.Title)},
-                     {"text", TextJson(note.Text)}});
+    notes.push_back({{"Url", TextJson(note.Url)},
+                     {"Title", TextJson(note.Title)},
+                     {"Text", TextJson(note.Text)}});
   }
   return notes;
 }
@@ -116,9 +159,9 @@ Json NotesJson(TManagerStore& store) {
 Json TranslationsJson(TManagerStore& store) {
   Json translations = Json::array();
   for (const TTranslation& t : store.Translations(u"")) {
-    translations.push_back({{"language", TextJson(t.Language)},
-                            {"source", TextJson(t.Source)},
-                            {"translated", TextJson(t.Translated)}});
+    translations.push_back({{"Language", TextJson(t.Language)},
+                            {"Source", TextJson(t.Source)},
+                            {"Translated", TextJson(t.Translated)}});
   }
   return translations;
 }
@@ -126,7 +169,7 @@ Json TranslationsJson(TManagerStore& store) {
 Json CollectedJson(TManagerStore& store) {
   Json values = Json::array();
   for (const TCollectedValue& value : store.CollectedValues()) {
-    values.push_back({{"value", TextJson(value.Value)}, {"collected", value.Collected}});
+    values.push_back({{"Value", TextJson(value.Value)}, {"Collected", value.Collected}});
   }
   return values;
 }
@@ -136,241 +179,41 @@ Json CollectedJson(TManagerStore& store) {
 Json ExportStore(TManagerStore& store) {
   Json document;
   store.Read([&] {
-    std::map<int64_t, String> profileNames;
-    for (const TProfile& profile : store.Profiles())
-      profileNames[profile.Id] = profile.Name;
-    document = {{"format", StoreDocumentFormat},
-                {"version", StoreDocumentVersion},
-                {"settings",
-                 {{"options", store.OptionsWord()},
-                  {"bannerMode", store.BannerMode()},
-                  {"language", TextJson(store.Language())}}},
-                {"fields", FieldsJson(store)},
-                {"profiles", ProfilesJson(store)},
-                {"lexicon", LexiconJson(store.Lexicon())},
-                {"cards", CardsJson(store, profileNames)},
-                {"defaults", DefaultsJson(store, profileNames)},
-                {"notes", NotesJson(store)},
-                {"translations", TranslationsJson(store)},
-                {"collectedValues", CollectedJson(store)}};
+    std::map<int64_t, TProfile> profiles;
+    for (const TProfile& profile : store.Profiles()) profiles[profile.Id] = profile;
+    document = {{"Format", StoreDocumentFormat},
+                {"Version", StoreDocumentVersion},
+                {"Settings",
+                 {{"Options", store.OptionsWord()},
+                  {"BannerMode", store.BannerMode()},
+                  {"Language", TextJson(store.Language())}}},
+                {"Fields", FieldsJson(store)},
+                {"Profiles", ProfilesJson(store)},
+                {"Lexicon", LexiconJson(store.Lexicon())},
+                {"Cards", CardsJson(store, profiles)},
+                {"Defaults", DefaultsJson(store, profiles)},
+                {"Notes", NotesJson(store)},
+                {"Translations", TranslationsJson(store)},
+                {"CollectedValues", CollectedJson(store)}};
   });
   return document;
 }
 
-// --- Import -----------------------------------------------------------
-
-namespace {
-
-// Members that a document may leave out read as empty lists.
-const Json& ListMember(const Json& object, const char* key, const std::string& where) {
-  static const Json empty = Json::array();
-  const auto found = object.find(key);
-  return found == object.end() ? empty : ArrayOf(*found, MemberPath(where, key));
-}
-
-std::vector<TWordList> WordListsFrom(const Json& items, const std::string& where) {
-  std::vector<TWordList> lists;
-  for (size_t i = 0; i < items.size(); ++i) {
-    const std::string at = IndexPath(where, i);
-    lists.push_back({TextOf(Member(items[i], "key", at), MemberPath(at, "key")),
-                     TextsOf(Member(items[i], "words", at), MemberPath(at, "words"))});
-  }
-  return lists;
-}
-
-TLexiconData LexiconFrom(const Json& object, const std::string& where) {
-  TLexiconData lexicon;
-  lexicon.Separators = OptionalText(object, "separators", u"", where);
-  const auto stops = object.find("stopWords");
-  if (stops != object.end()) lexicon.StopWords = TextsOf(*stops, MemberPath(where, "stopWords"));
-  lexicon.Substitutions =
-      WordListsFrom(ListMember(object, "substitutions", where), MemberPath(where, "substitutions"));
-  lexicon.Goals = WordListsFrom(ListMember(object, "goals", where), MemberPath(where, "goals"));
-  return lexicon;
-}
-
-void ImportFields(TManagerStore& store, const Json& fields) {
-  for (size_t i = 0; i < fields.size(); ++i) {
-    const std::string at = IndexPath("fields", i);
-    TFieldDef field;
-    field.Caption = TextOf(Member(fields[i], "caption", at), MemberPath(at, "caption"));
-    field.FieldName = TextOf(Member(fields[i], "name", at), MemberPath(at, "name"));
-    field.Group = OptionalText(fields[i], "group", u"", at);
-    const std::string input = platform::Utf16ToUtf8(OptionalText(fields[i], "input", u"text", at));
-    if (!InputKindFromName(input, field.InputKind)) {
-      RaiseJsonError(MemberPath(at, "input"), "unknown input kind '" + input + "'");
-    }
-    field.ValueKind = static_cast<int32_t>(OptionalInt(fields[i], "valueKind", -1, at));
-    store.AddField(field);
-  }
-}
-
-// Answers the id of every profile by name.
-std::map<String, int64_t> ImportProfiles(TManagerStore& store, const Json& profiles) {
-  if (profiles.empty()) RaiseJsonError("profiles", "at least one profile is needed");
-  std::map<String, int64_t> ids;
-  int64_t active = 0;
-  for (size_t i = 0; i < profiles.size(); ++i) {
-    const std::string at = IndexPath("profiles", i);
-    const String name = TextOf(Member(profiles[i], "name", at), MemberPath(at, "name"));
-    const TProfile profile = store.AddProfile(name);
-    ids[name] = profile.Id;
-    const String hash = OptionalText(profiles[i], "passwordHash", u"", at);
-    if (!hash.empty()) {
-      if (hash.rfind(u"$argon2", 0) != 0) {
-        RaiseJsonError(MemberPath(at, "passwordHash"), "not an Argon2 password hash");
-      }
-      store.SetPasswordHash(profile.Id, hash);
-    }
-    if (OptionalBool(profiles[i], "active", false, at)) {
-      if (active != 0) RaiseJsonError(MemberPath(at, "active"), "only one profile can be active");
-      active = profile.Id;
-    }
-    const Json& values = ListMember(profiles[i], "values", at);
-    for (size_t k = 0; k < values.size(); ++k) {
-      const std::string vat = IndexPath(MemberPath(at, "values"), k);
-      const String caption = TextOf(Member(values[k], "field", vat), MemberPath(vat, "field"));
-      const std::optional<TFieldDef> field = store.FindField(caption);
-      if (!field) RaiseJsonError(MemberPath(vat, "field"), "no such field in 'fields'");
-      store.SetFieldValue(profile.Id, field->Id, OptionalText(values[k], "value", u"", vat));
-      store.SetFieldCandidates(profile.Id, field->Id,
-                               OptionalText(values[k], "candidates", u"", vat));
-    }
-  }
-  store.ActivateProfile(active != 0 ? active : ids.begin()->second);
-  return ids;
-}
-
-int64_t ProfileIdFrom(const std::map<String, int64_t>& ids, const Json& value,
-                      const std::string& where) {
-  const String name = TextOf(value, where);
-  const auto found = ids.find(name);
-  if (found == ids.end()) RaiseJsonError(where, "no such profile in 'profiles'");
-  return found->second;
-}
-
-TCardRecord CardFrom(const Json& entry, const std::string& at,
-                     const std::map<String, int64_t>& profiles) {
-  TCardRecord card;
-  card.Kind = CardKindFromJson(Member(entry, "kind", at), MemberPath(at, "kind"));
-  card.OwnerKey = TextOf(Member(entry, "owner", at), MemberPath(at, "owner"));
-  card.Name = TextOf(Member(entry, "name", at), MemberPath(at, "name"));
-  card.Title = OptionalText(entry, "title", u"", at);
-  card.Created = OptionalInt(entry, "created", 0, at);
-  card.Updated = OptionalInt(entry, "updated", 0, at);
-  const auto protectedBy = entry.find("protectedBy");
-  if (protectedBy != entry.end()) {
-    card.ProtectedBy = ProfileIdFrom(profiles, *protectedBy, MemberPath(at, "protectedBy"));
-  }
-  if (entry.contains("forms")) {
-    if (card.Kind != StoredFormSet)
-      RaiseJsonError(MemberPath(at, "forms"), "only form sets hold forms");
-    card.Data = FormSetFromJson(entry["forms"], MemberPath(at, "forms"));
-  } else {
-    const Json& data = Member(entry, "data", at);
-    if (!data.is_string()) RaiseJsonError(MemberPath(at, "data"), "must be base64 text");
-    std::optional<Bytes> bytes = DecodeBase64(data.get_ref<const std::string&>());
-    if (!bytes) RaiseJsonError(MemberPath(at, "data"), "not valid base64");
-    card.Data = std::move(*bytes);
-  }
-  return card;
-}
-
-void ImportCards(TManagerStore& store, const Json& cards, const std::map<String, int64_t>& profiles,
-                 const TImportProgress& progress) {
-  const size_t step = cards.size() / 100 + 1;
-  for (size_t i = 0; i < cards.size(); ++i) {
-    const std::string at = IndexPath("cards", i);
-    const TCardRecord card = CardFrom(cards[i], at, profiles);
-    if (store.FindCard(card.OwnerKey, card.Name)) {
-      RaiseJsonError(at, "a card of that owner and name came before");
-    }
-    store.SaveCard(card, card.Kind == StoredFormSet ? FormSignaturesOf(card.Data)
-                                                    : std::vector<TFormSignature>{});
-    if (progress && ((i + 1) % step == 0 || i + 1 == cards.size())) progress(i + 1, cards.size());
-  }
-}
-
-void ImportDefaults(TManagerStore& store, const Json& defaults,
-                    const std::map<String, int64_t>& profiles) {
-  for (size_t i = 0; i < defaults.size(); ++i) {
-    const std::string at = IndexPath("defaults", i);
-    TCardDefault choice;
-    choice.OwnerKey = TextOf(Member(defaults[i], "owner", at), MemberPath(at, "owner"));
-    choice.CardName = TextOf(Member(defaults[i], "card", at), MemberPath(at, "card"));
-    const auto profile = defaults[i].find("profile");
-    if (profile != defaults[i].end()) {
-      choice.ProfileId = ProfileIdFrom(profiles, *profile, MemberPath(at, "profile"));
-    }
-    std::optional<TCardRecord> card = store.FindCard(choice.OwnerKey, choice.CardName);
-    if (!card) RaiseJsonError(at, "no such card in 'cards'");
-    store.SetDefaultCard(card->Id, choice.ProfileId);
-  }
-}
-
-void ImportSmallLists(TManagerStore& store, const Json& document) {
-  const Json& notes = ListMember(document, "notes", "");
-  for (size_t i = 0; i < notes.size(); ++i) {
-    const std::string at = IndexPath("notes", i);
-    store.SetPageNote({TextOf(Member(notes[i], "url", at), MemberPath(at, "url")),
-                       OptionalText(notes[i], "title", u"", at),
-                       OptionalText(notes[i], "text", u"", at)});
-  }
-  const Json& translations = ListMember(document, "translations", "");
-  for (size_t i = 0; i < translations.size(); ++i) {
-    const std::string at = IndexPath("translations", i);
-    const Json& t = translations[i];
-    store.SetTranslation({TextOf(Member(t, "language", at), MemberPath(at, "language")),
-                          TextOf(Member(t, "source", at), MemberPath(at, "source")),
-                          TextOf(Member(t, "translated", at), MemberPath(at, "translated"))});
-  }
-  const Json& collected = ListMember(document, "collectedValues", "");
-  for (size_t i = 0; i < collected.size(); ++i) {
-    const std::string at = IndexPath("collectedValues", i);
-    store.PutCollectedValue({TextOf(Member(collected[i], "value", at), MemberPath(at, "value")),
-                             OptionalInt(collected[i], "collected", 0, at)});
-  }
-}
-
-void ImportSettings(TManagerStore& store, const Json& document) {
-  const auto settings = document.find("settings");
-  if (settings == document.end()) return;
-  const std::string at = "settings";
-  const int64_t options = OptionalInt(*settings, "options", DefaultOptionsWord, at);
-  if (options < INT32_MIN || options > INT32_MAX) RaiseJsonError(at + ".options", "out of range");
-  store.SetOptionsWord(static_cast<int32_t>(options));
-  const int64_t banner = OptionalInt(*settings, "bannerMode", 0, at);
-  if (banner < 0 || banner > 1) RaiseJsonError(at + ".bannerMode", "must be 0 or 1");
-  store.SetBannerMode(static_cast<int32_t>(banner));
-  store.SetLanguage(OptionalText(*settings, "language", u"", at));
-}
-
-}  // namespace
-
-void ImportStore(TManagerStore& store, const Json& document, const TImportProgress& progress) {
-  if (!document.is_object()) RaiseJsonError("the document", "must be an object");
-  const Json& format = Member(document, "format", "");
-  if (!format.is_string() || format.get<std::string>() != StoreDocumentFormat) {
-    RaiseJsonError("format", std::string("must be \"") + StoreDocumentFormat + "\"");
-  }
-  const int64_t version = IntOf(Member(document, "version", ""), "version");
-  if (version < 1 || version > StoreDocumentVersion) {
-    RaiseJsonError("version", "this program reads version " + std::to_string(StoreDocumentVersion) +
-                                  " and older");
-  }
-  store.Write(ChangeData | ChangeLexicon | ChangeLanguage, [&] {
-    store.ClearAll();
-    ImportSettings(store, document);
-    ImportFields(store, ListMember(document, "fields", ""));
-    const std::map<String, int64_t> profiles =
-        ImportProfiles(store, ArrayOf(Member(document, "profiles", ""), "profiles"));
-    const auto lexicon = document.find("lexicon");
-    store.ReplaceLexicon(lexicon == document.end() ? TLexiconData{}
-                                                   : LexiconFrom(*lexicon, "lexicon"));
-    ImportCards(store, ListMember(document, "cards", ""), profiles, progress);
-    ImportDefaults(store, ListMember(document, "defaults", ""), profiles);
-    ImportSmallLists(store, document);
+TStoreCounts CountStore(TManagerStore& store) {
+  TStoreCounts counts;
+  store.Read([&] {
+    TSqliteDb& db = store.Db();
+    counts.Profiles = db.QueryInt("SELECT count(*) FROM profiles");
+    counts.Fields = db.QueryInt("SELECT count(*) FROM fields");
+    counts.Synonyms = db.QueryInt(
+        "SELECT count(*) FROM list_words w JOIN word_lists l ON l.id = w.list_id WHERE l.kind = 1");
+    counts.Cards = db.QueryInt("SELECT count(*) FROM cards");
+    counts.Defaults = db.QueryInt("SELECT count(*) FROM card_defaults");
+    counts.Notes = db.QueryInt("SELECT count(*) FROM page_notes");
+    counts.Translations = db.QueryInt("SELECT count(*) FROM translations");
+    counts.CollectedValues = db.QueryInt("SELECT count(*) FROM collected_values");
   });
+  return counts;
 }
 
 }  // namespace qm::manager

@@ -127,6 +127,22 @@ CREATE TABLE collected_values (
 );
 )sql";
 
+// Version 2: protected profiles are encrypted (ProfileCrypto.h). A
+// profile's key comes from its password and its own salt; a value row or a
+// card of a protected profile holds its content sealed. A protected
+// profile that version 1 wrote has no salt yet: its data stays as it was
+// until the first unlock with its password encrypts it (nothing can be
+// encrypted without the password).
+constexpr const char* SchemaV2 = R"sql(
+ALTER TABLE profiles ADD COLUMN key_salt BLOB;
+ALTER TABLE profiles ADD COLUMN key_ops INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE profiles ADD COLUMN key_mem INTEGER NOT NULL DEFAULT 0;
+-- The value and candidates together, sealed; value and candidates are then empty.
+ALTER TABLE field_values ADD COLUMN sealed BLOB;
+-- 1: data holds the card's bytes sealed.
+ALTER TABLE cards ADD COLUMN sealed INTEGER NOT NULL DEFAULT 0;
+)sql";
+
 struct TMigration {
   int To;
   const char* Sql;
@@ -134,6 +150,7 @@ struct TMigration {
 
 constexpr TMigration Migrations[] = {
     {1, SchemaV1},
+    {2, SchemaV2},
 };
 
 [[noreturn]] void Refuse(TSqliteDb& db, const std::string& why) {

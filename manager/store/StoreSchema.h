@@ -13,7 +13,7 @@ namespace qm::manager {
 class TSqliteDb;
 
 inline constexpr int32_t StoreApplicationId = 0x51514d47;  // "QQMG"
-inline constexpr int StoreSchemaVersion = 1;
+inline constexpr int StoreSchemaVersion = 2;
 
 // Brings the schema from its current version to StoreSchemaVersion; must
 // run inside a write transaction. Answers the version found (0 for a new,

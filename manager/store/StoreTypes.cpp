@@ -4,6 +4,7 @@ namespace qm::manager {
 namespace {
 
 constexpr const char* InputKindNames[] = {"text", "password", "email", "tel"};
+constexpr const char* CardKindNames[] = {"formset", "navigation", "mail"};
 
 }  // namespace
 
@@ -18,6 +19,26 @@ bool InputKindFromName(std::string_view name, int32_t& kind) {
       kind = i;
       return true;
     }
+  }
+  return false;
+}
+
+const char* CardKindName(int32_t kind) {
+  if (kind < StoredFormSet || kind > StoredMail) return "unknown";
+  return CardKindNames[kind];
+}
+
+bool CardKindFromName(std::string_view name, int32_t& kind) {
+  for (int32_t i = StoredFormSet; i <= StoredMail; ++i) {
+    if (name == CardKindNames[i]) {
+      kind = i;
+      return true;
+    }
+  }
+  // The manager's first version wrote form sets as "formSet".
+  if (name == "formSet") {
+    kind = StoredFormSet;
+    return true;
   }
   return false;
 }

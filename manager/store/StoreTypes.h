@@ -2,7 +2,9 @@
 // freely, usable on any thread.
 //
 // The data model (manager/README.md has the whole story):
-// - profiles, one of them active; each may carry an Argon2id password hash;
+// - profiles, one of them active; each may carry an Argon2id password hash,
+//   and then its values and the cards saved under it are sealed with a key
+//   derived from the password (ProfileCrypto.h);
 // - field definitions shared by all profiles (caption, field name, group,
 //   the kind of input they fill, the value kind), and per profile a value
 //   and candidate values (comma text) for each;
@@ -20,6 +22,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "manager/store/ProfileCrypto.h"
 
 namespace qm::manager {
 
@@ -46,10 +50,22 @@ enum TStoredCardKind : int32_t {
   StoredMail = 2,
 };
 
+// The one spelling of each kind, on the command line, in JSON documents
+// and in messages: "formset", "navigation", "mail". The reverse answers
+// false for any other name (and also takes "formSet", the spelling of the
+// first version's documents).
+inline constexpr const char* CardKindList = "formset, navigation or mail";
+const char* CardKindName(int32_t kind);
+bool CardKindFromName(std::string_view name, int32_t& kind);
+
 struct TProfile {
   int64_t Id = 0;
   String Name;
   String PasswordHash;  // empty: not protected
+  // How the key of a protected profile is derived; empty while its data is
+  // still in clear (a store from before encryption, an import in clear),
+  // which its next unlock encrypts.
+  TKeyParams Key;
   bool Active = false;
   bool Protected() const { return !PasswordHash.empty(); }
 };
@@ -63,11 +79,16 @@ struct TFieldDef {
   int32_t ValueKind = -1;
 };
 
-// One field of one profile.
+// One field of one profile. A protected profile's value is sealed in the
+// store: with its key at hand the store opens it (Sealed keeps the sealed
+// bytes all the same, for export); without, Value and Candidates are
+// empty and Locked is set.
 struct TFieldValue {
   TFieldDef Field;
   String Value;
   String Candidates;  // comma text
+  Bytes Sealed;       // the value and candidates as stored, when sealed
+  bool Locked = false;
 };
 
 struct TWordList {
@@ -98,8 +119,9 @@ struct TCardRecord {
   String OwnerKey;
   String Name;
   String Title;
-  Bytes Data;
+  Bytes Data;               // sealed when Sealed: TManagerStore::CardData opens it
   int64_t ProtectedBy = 0;  // profile id; 0: readable by everybody
+  bool Sealed = false;
   int64_t Created = 0;      // seconds since the epoch
   int64_t Updated = 0;
 };
