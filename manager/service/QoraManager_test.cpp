@@ -133,6 +133,18 @@ protected:
     return r;
   }
 
+  // Protects the active profile with "pw", logs in and saves the form set
+  // "Bank" of page with user in it.
+  void SaveProtectedSet(const String& page, const String& user) {
+    Other().SetPassword(1, u"pw");
+    ASSERT_EQ(server_->Login(u"pw"), S_OK);
+    bool saved = false, passwordNeeded = false;
+    ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, user)), saved,
+                                   passwordNeeded),
+              S_OK);
+    ASSERT_TRUE(saved);
+  }
+
   TTempDir dir_;
   std::string path_ = dir_.File("manager.db");
   std::vector<std::string> log_;
@@ -407,14 +419,8 @@ TEST_F(QoraManagerTest, CardsSavedUnderAProtectedProfileNeedItsPassword) {
 }
 
 TEST_F(QoraManagerTest, WhatIsSavedWhileLoggedInIsEncryptedAndFoundAgainOnlyWithTheKey) {
-  Other().SetPassword(1, u"pw");
-  ASSERT_EQ(server_->Login(u"pw"), S_OK);
   const String page = u"https://bank.example";
-  bool saved = false, passwordNeeded = false;
-  ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"user-Qz8")), saved,
-                                 passwordNeeded),
-            S_OK);
-  ASSERT_TRUE(saved);
+  ASSERT_NO_FATAL_FAILURE(SaveProtectedSet(page, u"user-Qz8"));
   bool added = false;
   ASSERT_EQ(server_->AddFieldValue(0, u"Country", u"Iceland-Vb3", added), S_OK);
   {
@@ -455,13 +461,9 @@ TEST_F(QoraManagerTest, WhatIsSavedWhileLoggedInIsEncryptedAndFoundAgainOnlyWith
 }
 
 TEST_F(QoraManagerTest, CardsOfAProfileWhosePasswordWasClearedOpenWithoutLogIn) {
-  Other().SetPassword(1, u"pw");
-  ASSERT_EQ(server_->Login(u"pw"), S_OK);
   const String page = u"https://bank.example";
-  bool saved = false, passwordNeeded = false;
-  ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"me")), saved,
-                                 passwordNeeded),
-            S_OK);
+  bool passwordNeeded = false;
+  ASSERT_NO_FATAL_FAILURE(SaveProtectedSet(page, u"me"));
   ASSERT_EQ(server_->Logout(), S_OK);
   {
     TManagerStore other = Other();
@@ -475,13 +477,9 @@ TEST_F(QoraManagerTest, CardsOfAProfileWhosePasswordWasClearedOpenWithoutLogIn) 
 }
 
 TEST_F(QoraManagerTest, ADamagedSetIsLeftOutOfMatchingAndRefusedWhenLoaded) {
-  Other().SetPassword(1, u"pw");
-  ASSERT_EQ(server_->Login(u"pw"), S_OK);
   const String page = u"https://bank.example";
-  bool saved = false, passwordNeeded = false;
-  ASSERT_EQ(server_->SaveFormSet(page, u"Bank", u"", Stream(LoginPage(page, u"me")), saved,
-                                 passwordNeeded),
-            S_OK);
+  bool passwordNeeded = false;
+  ASSERT_NO_FATAL_FAILURE(SaveProtectedSet(page, u"me"));
   Other().Db().Exec("UPDATE cards SET data = zeroblob(64)");
   Variant matches;
   String line;
