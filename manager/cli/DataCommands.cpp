@@ -31,7 +31,8 @@ using platform::RaiseOSError;
 void WriteFileAtomically(const std::string& path, const std::string& content) {
   const std::string temporary = path + ".tmp-" + std::to_string(getpid());
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) RaiseOSError("Cannot create " + temporary);
+  // The messages name the file asked for: the temporary one is ours.
+  if (fd < 0) RaiseOSError("cannot write " + path);
   size_t written = 0;
   while (written < content.size()) {
     const ssize_t n = write(fd, content.data() + written, content.size() - written);
@@ -40,19 +41,19 @@ void WriteFileAtomically(const std::string& path, const std::string& content) {
       const int error = errno;
       close(fd);
       unlink(temporary.c_str());
-      RaiseOSError("Cannot write " + temporary, error);
+      RaiseOSError("cannot write " + path, error);
     }
     written += static_cast<size_t>(n);
   }
   if (fsync(fd) != 0 || close(fd) != 0) {
     const int error = errno;
     unlink(temporary.c_str());
-    RaiseOSError("Cannot write " + temporary, error);
+    RaiseOSError("cannot write " + path, error);
   }
   if (rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = errno;
     unlink(temporary.c_str());
-    RaiseOSError("Cannot replace " + path, error);
+    RaiseOSError("cannot replace " + path, error);
   }
 }
 

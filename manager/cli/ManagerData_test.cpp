@@ -179,6 +179,11 @@ TEST_F(ManagerCliTest, ExportAndImportLoseNothing) {
   EXPECT_TRUE(Has(imported.Err, "import: 2 of 2 cards\n")) << imported.Err;
   EXPECT_TRUE(Backups(other).empty()) << "a new store has nothing to keep";
   EXPECT_EQ(Run({"export"}, {}, other).Out, exported);
+  // A file the system refuses: a failure, with the system's reason.
+  const TRun refused = Run({"export", dir_.File("no/such/folder/x.json")});
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_EQ(refused.Err, "quillora-manager export: cannot write " +
+                             dir_.File("no/such/folder/x.json") + ": No such file or directory\n");
 }
 
 TEST_F(ManagerCliTest, ImportKeepsThePreviousStoreBesideItAndADryRunChangesNothing) {

@@ -153,17 +153,19 @@ int64_t TManagerStore::SaveCard(const TCardRecord& card,
 
 Bytes TManagerStore::CardData(const TCardRecord& card) {
   if (card.ProtectedBy == 0) return card.Data;
-  const auto found = keys_.find(card.ProtectedBy);
+  const TProfile owner = ProfileById(card.ProtectedBy);
+  const TProfileKey* key = owner.Protected() ? CurrentKey(owner) : nullptr;
   // Without its key nothing of a protected profile is read, not even what
   // is still in clear (a store from before encryption).
-  if (found == keys_.end() && (card.Sealed || ProfileById(card.ProtectedBy).Protected())) {
+  if (owner.Protected() && key == nullptr) {
     RaiseStoreError(u"The card '" + card.Name + u"' of '" + card.OwnerKey +
                         u"' is protected: its profile's password is needed",
                     Kind::Locked);
   }
   if (!card.Sealed) return card.Data;
   std::optional<Bytes> data =
-      found->second.Key->Open(card.Data, CardPlace(card.Kind, card.OwnerKey, card.Name));
+      key == nullptr ? std::nullopt
+                     : key->Open(card.Data, CardPlace(card.Kind, card.OwnerKey, card.Name));
   if (!data) {
     RaiseStoreError(u"The encrypted card '" + card.Name + u"' of '" + card.OwnerKey +
                         u"' is damaged: it cannot be decrypted",

@@ -229,6 +229,9 @@ private:
   void Open(const TStoreSeed* seed);
   TProfile ProfileById(int64_t profileId);
   TFieldDef FieldById(int64_t fieldId);
+  // The key held for the profile, when it is still the profile's key (a
+  // stale one is dropped); null otherwise.
+  const TProfileKey* CurrentKey(const TProfile& profile);
   // The key that seals the profile's data; null when it isn't protected.
   // Raises Locked when it is and isn't unlocked here.
   const TProfileKey* SealingKey(int64_t profileId);

@@ -102,30 +102,47 @@ bool TManagerStore::ForgetStaleKeys() {
   return forgot;
 }
 
-const TProfileKey* TManagerStore::SealingKey(int64_t profileId) {
-  const TProfile profile = ProfileById(profileId);
-  if (!profile.Protected()) return nullptr;
-  const auto found = keys_.find(profileId);
-  if (found == keys_.end()) {
-    RaiseStoreError(u"Profile '" + profile.Name + u"' is protected: its password is needed",
-                    Kind::Locked);
+const TProfileKey* TManagerStore::CurrentKey(const TProfile& profile) {
+  const auto found = keys_.find(profile.Id);
+  if (found == keys_.end()) return nullptr;
+  // A key from before another program changed the password opens nothing
+  // and would seal what nobody can open again: it goes, and the password
+  // is asked for anew.
+  if (found->second.PasswordHash != profile.PasswordHash || found->second.Params != profile.Key) {
+    keys_.erase(found);
+    return nullptr;
   }
   return found->second.Key.get();
 }
 
+const TProfileKey* TManagerStore::SealingKey(int64_t profileId) {
+  const TProfile profile = ProfileById(profileId);
+  if (!profile.Protected()) return nullptr;
+  const TProfileKey* key = CurrentKey(profile);
+  if (key == nullptr) {
+    RaiseStoreError(u"Profile '" + profile.Name + u"' is protected: its password is needed",
+                    Kind::Locked);
+  }
+  return key;
+}
+
 TFieldValue TManagerStore::OpenValue(const TProfile& owner, TFieldValue value) {
-  const auto found = keys_.find(owner.Id);
+  const TProfileKey* key = owner.Protected() ? CurrentKey(owner) : nullptr;
   // Without its key nothing of a protected profile is read, not even what
   // is still in clear (a store from before encryption).
-  if (owner.Protected() && found == keys_.end()) {
+  if (owner.Protected() && key == nullptr) {
     value.Locked = !value.Sealed.empty() || !value.Value.empty() || !value.Candidates.empty();
     value.Value.clear();
     value.Candidates.clear();
     return value;
   }
-  if (value.Sealed.empty() || found == keys_.end()) return value;
-  std::optional<Bytes> plain =
-      found->second.Key->Open(value.Sealed, ValuePlace(value.Field.FieldName));
+  if (value.Sealed.empty()) return value;
+  if (key == nullptr) {
+    RaiseStoreError(u"The value of '" + value.Field.Caption + u"' of profile '" + owner.Name +
+                        u"' is encrypted, but the profile has no password",
+                    Kind::Corrupt);
+  }
+  std::optional<Bytes> plain = key->Open(value.Sealed, ValuePlace(value.Field.FieldName));
   std::optional<std::pair<String, String>> texts;
   if (plain) {
     TWiped wipe{*plain};

@@ -168,6 +168,19 @@ TEST_F(ProtectedDataTest, AKeyGoesWhenAnotherProgramChangesThePassword) {
   service.SetPassword(work_, u"new");
   EXPECT_TRUE(reader.ForgetStaleKeys());
   EXPECT_FALSE(reader.HasKey(work_));
+  // A program that writes before it looked: the old key seals nothing.
+  TManagerStore writer(path_, &seed_);
+  ASSERT_TRUE(writer.Unlock(work_, u"new"));
+  {
+    TManagerStore other(path_, &seed_);
+    ASSERT_TRUE(other.Unlock(work_, u"new"));
+    other.SetPassword(work_, u"newer");
+  }
+  const TFieldDef last = writer.FieldCaptioned(u"Last name");
+  EXPECT_EQ(KindOf([&] { writer.SetFieldValue(work_, last.Id, u"lost?"); }), Kind::Locked);
+  EXPECT_TRUE(writer.FieldValue(work_, last).Locked);
+  ASSERT_TRUE(writer.Unlock(work_, u"newer"));
+  EXPECT_EQ(writer.FieldValue(work_, last).Value, u"Zyxwvut-secret");
 }
 
 TEST_F(ProtectedDataTest, ADamagedValueIsRefusedClearlyAndNothingElseChanges) {
