@@ -227,6 +227,23 @@ void BM_Recognize(benchmark::State& state) {
 }
 BENCHMARK(BM_Recognize)->Unit(benchmark::kMicrosecond);
 
+// Building the recogniser, which the manager does after every change of the
+// lexicon (a synonym added, an import).
+void BM_RecognizerBuild(benchmark::State& state) {
+  const TStoreSeed& seed = DefaultContent();
+  TLexiconData data = seed.Lexicon;
+  std::vector<TFieldDef> fields;
+  for (const TSeedField& field : seed.Fields) {
+    data.Goals.push_back({field.Field.FieldName, field.Synonyms});
+    fields.push_back(field.Field);
+  }
+  TLexicon lexicon;
+  BuildLexicon(data, lexicon);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(TFieldRecognizer(lexicon, fields).Fields().size());
+}
+BENCHMARK(BM_RecognizerBuild)->Unit(benchmark::kMillisecond);
+
 // The manager served on a private bus, reached through the add-on's proxy.
 struct TBusWorld {
   qm::testing::PrivateBus Bus;
