@@ -208,16 +208,10 @@ void BM_Recognize(benchmark::State& state) {
       u"user[address][street2]", u"customer.billingAddress.postalCode", u"newsletter",
       u"j_idt23:lastName", u"wpforms[fields][0][first]", u"codigo_postal", u"Nachname",
       u"gift_card_number", u"BillingAddress.CountryId"};
-  const TStoreSeed& seed = DefaultContent();
-  TLexiconData data = seed.Lexicon;
-  std::vector<TFieldDef> fields;
-  for (const TSeedField& field : seed.Fields) {
-    data.Goals.push_back({field.Field.FieldName, field.Synonyms});
-    fields.push_back(field.Field);
-  }
   TLexicon lexicon;
-  BuildLexicon(data, lexicon);
-  const TFieldRecognizer recognizer(lexicon, std::move(fields));
+  BuildLexicon(SeedLexicon(DefaultContent()), lexicon);
+  const std::vector<TFieldDef> fields = SeedFields(DefaultContent());
+  const TFieldRecognizer recognizer(lexicon, fields);
   constexpr size_t count = std::size(names);
   size_t i = 0;
   for (auto _ : state) {
@@ -230,15 +224,9 @@ BENCHMARK(BM_Recognize)->Unit(benchmark::kMicrosecond);
 // Building the recogniser, which the manager does after every change of the
 // lexicon (a synonym added, an import).
 void BM_RecognizerBuild(benchmark::State& state) {
-  const TStoreSeed& seed = DefaultContent();
-  TLexiconData data = seed.Lexicon;
-  std::vector<TFieldDef> fields;
-  for (const TSeedField& field : seed.Fields) {
-    data.Goals.push_back({field.Field.FieldName, field.Synonyms});
-    fields.push_back(field.Field);
-  }
   TLexicon lexicon;
-  BuildLexicon(data, lexicon);
+  BuildLexicon(SeedLexicon(DefaultContent()), lexicon);
+  const std::vector<TFieldDef> fields = SeedFields(DefaultContent());
   for (auto _ : state)
     benchmark::DoNotOptimize(TFieldRecognizer(lexicon, fields).Fields().size());
 }

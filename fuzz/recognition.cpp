@@ -21,16 +21,9 @@ void Check(bool ok) {
 
 const TFieldRecognizer& Recognizer() {
   static const TFieldRecognizer* recognizer = [] {
-    const TStoreSeed& seed = DefaultContent();
-    TLexiconData data = seed.Lexicon;
-    std::vector<TFieldDef> fields;
-    for (const TSeedField& field : seed.Fields) {
-      data.Goals.push_back({field.Field.FieldName, field.Synonyms});
-      fields.push_back(field.Field);
-    }
     qm::TLexicon lexicon;  // the recogniser keeps what it needs of it
-    BuildLexicon(data, lexicon);
-    return new TFieldRecognizer(lexicon, std::move(fields));
+    BuildLexicon(SeedLexicon(DefaultContent()), lexicon);
+    return new TFieldRecognizer(lexicon, SeedFields(DefaultContent()));
   }();
   return *recognizer;
 }

@@ -43,6 +43,20 @@ TStoreSeed ParseDefaultContent(std::string_view json) {
   return seed;
 }
 
+TLexiconData SeedLexicon(const TStoreSeed& seed) {
+  TLexiconData lexicon = seed.Lexicon;
+  for (const TSeedField& field : seed.Fields)
+    lexicon.Goals.push_back({field.Field.FieldName, field.Synonyms});
+  return lexicon;
+}
+
+std::vector<TFieldDef> SeedFields(const TStoreSeed& seed) {
+  std::vector<TFieldDef> fields;
+  for (const TSeedField& field : seed.Fields)
+    fields.push_back(field.Field);
+  return fields;
+}
+
 const TStoreSeed& DefaultContent() {
   static const TStoreSeed content = ParseDefaultContent(DefaultContentText());
   return content;

@@ -23,4 +23,9 @@ TStoreSeed ParseDefaultContent(std::string_view json);
 // The compiled-in document's text.
 std::string_view DefaultContentText();
 
+// A seed's lexicon with one goal per field, its synonyms, as a new store
+// holds it; and the seed's fields.
+TLexiconData SeedLexicon(const TStoreSeed& seed);
+std::vector<TFieldDef> SeedFields(const TStoreSeed& seed);
+
 }  // namespace qm::manager

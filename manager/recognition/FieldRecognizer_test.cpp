@@ -18,26 +18,11 @@ namespace {
 using platform::U8;
 using qm::testing::ExpectThrowsExactly;
 
-std::vector<TFieldDef> FieldsOf(const TStoreSeed& seed) {
-  std::vector<TFieldDef> fields;
-  for (const TSeedField& field : seed.Fields)
-    fields.push_back(field.Field);
-  return fields;
-}
-
-TLexiconData LexiconOf(const TStoreSeed& seed) {
-  TLexiconData lexicon = seed.Lexicon;
-  for (const TSeedField& field : seed.Fields) {
-    lexicon.Goals.push_back({field.Field.FieldName, field.Synonyms});
-  }
-  return lexicon;
-}
-
 class DefaultRecognition : public ::testing::Test {
 protected:
   DefaultRecognition() {
-    BuildLexicon(LexiconOf(DefaultContent()), lexicon_);
-    recognizer_ = std::make_unique<TFieldRecognizer>(lexicon_, FieldsOf(DefaultContent()));
+    BuildLexicon(SeedLexicon(DefaultContent()), lexicon_);
+    recognizer_ = std::make_unique<TFieldRecognizer>(lexicon_, SeedFields(DefaultContent()));
   }
   std::string Caption(const char16_t* tag, const char16_t* type, const char16_t* name) {
     const std::optional<TRecognition> found = recognizer_->Recognize(tag, type, name);

@@ -63,15 +63,8 @@ double Percent(int part, int whole) {
 class RecognitionSet : public ::testing::Test {
 protected:
   RecognitionSet() {
-    const TStoreSeed& seed = DefaultContent();
-    TLexiconData data = seed.Lexicon;
-    std::vector<TFieldDef> fields;
-    for (const TSeedField& field : seed.Fields) {
-      data.Goals.push_back({field.Field.FieldName, field.Synonyms});
-      fields.push_back(field.Field);
-    }
-    BuildLexicon(data, lexicon_);
-    recognizer_ = std::make_unique<TFieldRecognizer>(lexicon_, std::move(fields));
+    BuildLexicon(SeedLexicon(DefaultContent()), lexicon_);
+    recognizer_ = std::make_unique<TFieldRecognizer>(lexicon_, SeedFields(DefaultContent()));
   }
 
   // Scores the set; with showNames, every name that disagrees is listed.
