@@ -11,6 +11,7 @@ namespace {
 
 using TRole = TFieldRecognizer::TRole;
 using TOutcome = TFieldRecognizer::TOutcome;
+constexpr int32_t InputKindChoice = TFieldRecognizer::InputKindChoice;
 
 int32_t InputKindOf(const String& tag, const String& inputType) {
   if (AsciiLowerCase(Trim(tag)) != u"input") return InputKindText;
@@ -18,6 +19,7 @@ int32_t InputKindOf(const String& tag, const String& inputType) {
   if (type == u"password") return InputKindPassword;
   if (type == u"email") return InputKindEmail;
   if (type == u"tel") return InputKindTelephone;
+  if (type == u"checkbox" || type == u"radio") return InputKindChoice;
   return InputKindText;
 }
 
@@ -182,7 +184,9 @@ std::vector<TFieldRecognizer::TCandidate> TFieldRecognizer::Candidates(
         found = terms_.find(glued);
       }
       if (found == terms_.end()) continue;
-      if (found->second.NotField) candidates.push_back({NotField, first, last + 1, spanning, chars});
+      // A phrase known to be no field outranks a field's synonym inside it
+      // wherever the parts fall ("phone[country]").
+      if (found->second.NotField) candidates.push_back({NotField, first, last + 1, false, chars});
       for (int field : found->second.Fields) {
         if (!Eligible(field, inputKind)) {
           ineligible = true;
@@ -197,7 +201,8 @@ std::vector<TFieldRecognizer::TCandidate> TFieldRecognizer::Candidates(
 
 TFieldRecognizer::TCheck TFieldRecognizer::Check(const TCandidate& candidate,
                                                  const std::vector<TNameWord>& words,
-                                                 const std::vector<TWordInfo>& info) const {
+                                                 const std::vector<TWordInfo>& info,
+                                                 int32_t inputKind) const {
   TCheck check;
   check.Field = candidate.Field;
   const auto fail = [&](TOutcome outcome, size_t word) {
@@ -206,8 +211,12 @@ TFieldRecognizer::TCheck TFieldRecognizer::Check(const TCandidate& candidate,
     return check;
   };
   const bool field = candidate.Field != NotField;
-  const bool weak = field && candidate.End - candidate.First == 1 &&
-                    weak_.contains(words[candidate.First].Text);
+  // A check box or radio button is ticked, not typed into: a field's value
+  // belongs to it only when its name says nothing else ("gender", not
+  // "ship_to_different_address"), as for a weak synonym.
+  const bool weak = field && (inputKind == InputKindChoice ||
+                              (candidate.End - candidate.First == 1 &&
+                               weak_.contains(words[candidate.First].Text)));
   const uint32_t part = words[candidate.First].Part;
   // The part that holds the synonym's part: the nearest one before it.
   int64_t holder = -1;
@@ -343,7 +352,7 @@ TFieldRecognizer::TDecision TFieldRecognizer::Decide(const std::vector<TNameWord
   const TCandidate* closest = nullptr;
   TCheck closestCheck;
   for (const TCandidate& candidate : candidates) {
-    const TCheck check = Check(candidate, words, info);
+    const TCheck check = Check(candidate, words, info, inputKind);
     if (check.Outcome != TOutcome::Found) {
       if (!closest || rank(candidate) > rank(*closest)) {
         closest = &candidate;

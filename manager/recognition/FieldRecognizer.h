@@ -36,7 +36,9 @@
 //  5. The input type: a password input takes password fields only and a
 //     password field fills password inputs only; an e-mail input takes
 //     e-mail fields only; a telephone input prefers telephone fields in a
-//     tie (sites use it for any number, card numbers too). An e-mail or
+//     tie (sites use it for any number, card numbers too); a check box or
+//     radio button takes a field only as a weak synonym would ("gender",
+//     not "is_company"). An e-mail or
 //     telephone input whose name names nothing (no synonym, no block word,
 //     no unknown word in its last part) takes the first field of its kind;
 //     so does a password input named by a confirmation alone ("confirm").
@@ -96,6 +98,9 @@ public:
   // its names ambiguous. Empty for sound data.
   std::vector<String> SharedSynonyms() const;
 
+  // The input kind of a check box or radio button, which no field has.
+  static constexpr int32_t InputKindChoice = -2;
+
   // How a decision came about; the words' roles in the name.
   enum class TRole : uint8_t {
     Unknown, Context, Control, Container, Trailing, Confirm, Block, Day, Month, Year
@@ -151,7 +156,7 @@ private:
   std::vector<TCandidate> Candidates(const std::vector<TNameWord>& words, int32_t inputKind,
                                      bool& ineligible) const;
   TCheck Check(const TCandidate& candidate, const std::vector<TNameWord>& words,
-               const std::vector<TWordInfo>& info) const;
+               const std::vector<TWordInfo>& info, int32_t inputKind) const;
   bool TakesByInputType(const std::vector<TNameWord>& words, const std::vector<TWordInfo>& info,
                         int32_t inputKind, TDecision& decision) const;
   std::vector<TWordInfo> WordInfo(const std::vector<TNameWord>& words) const;

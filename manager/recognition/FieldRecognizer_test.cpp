@@ -183,6 +183,20 @@ TEST_F(DefaultRecognition, SomeWordsSayThereIsNoProfileField) {
       << "an opt-in's own address box is the user's address";
   EXPECT_EQ(Caption(u"input", u"email", u"friend_email"), "(nothing)")
       << "and an e-mail input does not overrule a block word";
+  EXPECT_EQ(Caption(u"select", u"", u"phone[country]"), "(nothing)");
+  EXPECT_EQ(Caption(u"input", u"checkbox", u"is_company"), "(nothing)");
+}
+
+TEST_F(DefaultRecognition, ABoxToTickTakesAFieldOnlyByItsBareName) {
+  EXPECT_EQ(Caption(u"input", u"radio", u"gender"), "Gender");
+  EXPECT_EQ(Caption(u"input", u"radio", u"customer[gender]"), "Gender");
+  EXPECT_EQ(Caption(u"input", u"checkbox", u"ship_to_different_address"), "(nothing)");
+  EXPECT_EQ(Caption(u"input", u"text", u"different_address"), "Address line 1");
+  const TRecognitionReport report =
+      recognizer_->Explain(u"input", u"checkbox", u"ship_to_different_address");
+  EXPECT_EQ(report.Why,
+            "a check box or radio button takes a field only when its name says nothing else, "
+            "and 'different' does");
 }
 
 TEST_F(DefaultRecognition, NumbersNameLinesAndIndexesCountFromZero) {

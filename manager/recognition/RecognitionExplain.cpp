@@ -117,6 +117,10 @@ std::string TFieldRecognizer::Why(const TDecision& decision, const std::vector<T
       return Quoted(synonym) + " is followed by " + Quoted(word) +
              ", which says something else";
     case TOutcome::Weak:
+      if (inputKind == InputKindChoice) {
+        return "a check box or radio button takes a field only when its name says nothing "
+               "else, and " + Quoted(word) + " does";
+      }
       return Quoted(synonym) + " alone is too general, and " + Quoted(word) +
              " says what it belongs to";
     case TOutcome::Ambiguous:
@@ -128,7 +132,7 @@ std::string TFieldRecognizer::Why(const TDecision& decision, const std::vector<T
     case TOutcome::Confirm:
       return Quoted(word) + " confirms e-mail addresses and passwords only";
     case TOutcome::InputKind:
-      return inputKind == InputKindText || inputKind == InputKindTelephone
+      return inputKind != InputKindPassword && inputKind != InputKindEmail
                  ? "the name names only password fields, which fill password inputs only"
                  : std::string(InputDescription(inputKind)) + " takes " +
                        (inputKind == InputKindPassword ? "password" : "e-mail") +
