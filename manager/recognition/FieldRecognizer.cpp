@@ -203,81 +203,80 @@ TFieldRecognizer::TCheck TFieldRecognizer::Check(const TCandidate& candidate,
                                                  const std::vector<TNameWord>& words,
                                                  const std::vector<TWordInfo>& info,
                                                  int32_t inputKind) const {
-  TCheck check;
-  check.Field = candidate.Field;
-  const auto fail = [&](TOutcome outcome, size_t word) {
-    check.Outcome = outcome;
-    check.Word = word;
-    return check;
-  };
+  TScope scope{candidate};
   const bool field = candidate.Field != NotField;
   // A check box or radio button is ticked, not typed into: a field's value
   // belongs to it only when its name says nothing else ("gender", not
   // "ship_to_different_address"), as for a weak synonym.
-  const bool weak = field && (inputKind == InputKindChoice ||
-                              (candidate.End - candidate.First == 1 &&
-                               weak_.contains(words[candidate.First].Text)));
-  const uint32_t part = words[candidate.First].Part;
-  // The part that holds the synonym's part: the nearest one before it.
-  int64_t holder = -1;
+  scope.Weak = field && (inputKind == InputKindChoice ||
+                         (candidate.End - candidate.First == 1 &&
+                          weak_.contains(words[candidate.First].Text)));
+  scope.Part = words[candidate.First].Part;
   for (size_t k = 0; k < candidate.First; ++k) {
-    if (words[k].Part < part) holder = words[k].Part;
+    if (words[k].Part < scope.Part) scope.Holder = words[k].Part;
   }
-  const bool confirmable =
-      field && (fields_[candidate.Field].InputKind == InputKindEmail ||
-                fields_[candidate.Field].InputKind == InputKindPassword);
-  int parts[3] = {-1, -1, -1};  // the words naming a day, month, year after it
+  scope.Confirmable = field && (fields_[candidate.Field].InputKind == InputKindEmail ||
+                                fields_[candidate.Field].InputKind == InputKindPassword);
+  TCheck check;
+  check.Field = candidate.Field;
   for (size_t k = 0; k < words.size(); ++k) {
     if (k >= candidate.First && k < candidate.End) continue;
-    const TNameWord& word = words[k];
-    const TWordInfo& about = info[k];
-    if (word.Digits) {
-      if (k == candidate.End && numbered_.contains(words[k - 1].Text)) {
-        return fail(TOutcome::Numbered, k);
-      }
-      continue;
-    }
-    if (word.Text.size() == 1) continue;
-    if (about.Role == TRole::Block) return fail(TOutcome::Blocked, k);
-    if (field && about.Alone &&
-        std::find(about.Alone->begin(), about.Alone->end(), candidate.Field) !=
-            about.Alone->end()) {
-      continue;
-    }
-    if (about.Role == TRole::Context || about.Role == TRole::Control ||
-        about.Role == TRole::Container) {
-      continue;
-    }
-    if (about.Role == TRole::Confirm) {
-      if (confirmable) continue;
-      return fail(TOutcome::Confirm, k);
-    }
-    if (k >= candidate.End) {
-      if (about.Role == TRole::Trailing) continue;
-      if (field && (about.Role == TRole::Day || about.Role == TRole::Month ||
-                    about.Role == TRole::Year)) {
-        const int which = static_cast<int>(about.Role) - static_cast<int>(TRole::Day);
-        if (dateParts_[candidate.Field][which] >= 0) {
-          if (parts[which] < 0) parts[which] = static_cast<int>(k);
-          continue;
-        }
-      }
-      return fail(TOutcome::Unexplained, k);
-    }
-    if (weak && (word.Part == part || static_cast<int64_t>(word.Part) == holder)) {
-      return fail(TOutcome::Weak, k);
+    if (const std::optional<TOutcome> failed = Judge(scope, words, info, k)) {
+      check.Outcome = *failed;
+      check.Word = k;
+      return check;
     }
   }
   // One part named: that part's field; several ("mm_yy"): the whole date.
-  const int named = (parts[0] >= 0) + (parts[1] >= 0) + (parts[2] >= 0);
+  const int named = (scope.Parts[0] >= 0) + (scope.Parts[1] >= 0) + (scope.Parts[2] >= 0);
   if (named == 1) {
     for (int which = 0; which < 3; ++which) {
-      if (parts[which] < 0) continue;
+      if (scope.Parts[which] < 0) continue;
       check.Field = dateParts_[candidate.Field][which];
-      check.PartWord = parts[which];
+      check.PartWord = scope.Parts[which];
     }
   }
   return check;
+}
+
+std::optional<TFieldRecognizer::TOutcome> TFieldRecognizer::Judge(
+    TScope& scope, const std::vector<TNameWord>& words, const std::vector<TWordInfo>& info,
+    size_t k) const {
+  const TCandidate& candidate = scope.Candidate;
+  const TNameWord& word = words[k];
+  const TWordInfo& about = info[k];
+  if (word.Digits) {
+    if (k == candidate.End && numbered_.contains(words[k - 1].Text)) return TOutcome::Numbered;
+    return std::nullopt;
+  }
+  if (word.Text.size() == 1) return std::nullopt;
+  if (about.Role == TRole::Block) return TOutcome::Blocked;
+  if (candidate.Field != NotField && about.Alone &&
+      std::find(about.Alone->begin(), about.Alone->end(), candidate.Field) !=
+          about.Alone->end()) {
+    return std::nullopt;  // a word of the same field
+  }
+  if (about.Role == TRole::Context || about.Role == TRole::Control ||
+      about.Role == TRole::Container) {
+    return std::nullopt;
+  }
+  if (about.Role == TRole::Confirm) {
+    return scope.Confirmable ? std::nullopt : std::optional(TOutcome::Confirm);
+  }
+  if (k >= candidate.End) {
+    if (about.Role == TRole::Trailing) return std::nullopt;
+    if (candidate.Field != NotField && (about.Role == TRole::Day || about.Role == TRole::Month ||
+                                        about.Role == TRole::Year)) {
+      const int which = static_cast<int>(about.Role) - static_cast<int>(TRole::Day);
+      if (dateParts_[candidate.Field][which] >= 0) {
+        if (scope.Parts[which] < 0) scope.Parts[which] = static_cast<int>(k);
+        return std::nullopt;
+      }
+    }
+    return TOutcome::Unexplained;
+  }
+  const bool near = word.Part == scope.Part || static_cast<int64_t>(word.Part) == scope.Holder;
+  return scope.Weak && near ? std::optional(TOutcome::Weak) : std::nullopt;
 }
 
 bool TFieldRecognizer::TakesByInputType(const std::vector<TNameWord>& words,
@@ -330,6 +329,62 @@ std::vector<TFieldRecognizer::TWordInfo> TFieldRecognizer::WordInfo(
   return info;
 }
 
+TFieldRecognizer::TChoice TFieldRecognizer::Choose(const std::vector<TCandidate>& candidates,
+                                                   const std::vector<TNameWord>& words,
+                                                   const std::vector<TWordInfo>& info,
+                                                   int32_t inputKind) const {
+  // The standing candidate that ends last, inside a part, longest; and the
+  // failed one that came closest, for the reason.
+  const auto rank = [](const TCandidate& c) {
+    return std::make_tuple(c.End, !c.Spanning, c.End - c.First, c.Chars);
+  };
+  TChoice choice;
+  for (const TCandidate& candidate : candidates) {
+    const TCheck check = Check(candidate, words, info, inputKind);
+    if (check.Outcome != TOutcome::Found) {
+      if (!choice.Closest || rank(candidate) > rank(*choice.Closest)) {
+        choice.Closest = &candidate;
+        choice.ClosestCheck = check;
+      }
+      continue;
+    }
+    if (choice.Best && rank(candidate) < rank(*choice.Best)) continue;
+    if (!choice.Best || rank(candidate) > rank(*choice.Best)) {
+      choice.Best = &candidate;
+      choice.BestCheck = check;
+      choice.Tied.clear();
+    }
+    if (std::find(choice.Tied.begin(), choice.Tied.end(), check.Field) == choice.Tied.end()) {
+      choice.Tied.push_back(check.Field);
+    }
+  }
+  return choice;
+}
+
+TFieldRecognizer::TDecision TFieldRecognizer::Settle(TChoice choice, int32_t inputKind) const {
+  TDecision decision;
+  decision.First = choice.Best->First;
+  decision.End = choice.Best->End;
+  decision.PartWord = choice.BestCheck.PartWord;
+  std::vector<int>& tied = choice.Tied;
+  if (std::find(tied.begin(), tied.end(), NotField) != tied.end()) {
+    decision.Outcome = TOutcome::NotField;
+    return decision;
+  }
+  if (tied.size() > 1 && inputKind == InputKindTelephone) {
+    // A telephone input settles a tie for its own kind.
+    std::vector<int> phones;
+    for (int field : tied) {
+      if (fields_[field].InputKind == InputKindTelephone) phones.push_back(field);
+    }
+    if (phones.size() == 1) tied = phones;
+  }
+  decision.Outcome = tied.size() > 1 ? TOutcome::Ambiguous : TOutcome::Found;
+  decision.Field = tied[0];
+  if (tied.size() > 1) decision.Other = tied[1];
+  return decision;
+}
+
 TFieldRecognizer::TDecision TFieldRecognizer::Decide(const std::vector<TNameWord>& words,
                                                      const std::vector<TWordInfo>& info,
                                                      int32_t inputKind) const {
@@ -340,63 +395,8 @@ TFieldRecognizer::TDecision TFieldRecognizer::Decide(const std::vector<TNameWord
   }
   bool ineligible = false;
   const std::vector<TCandidate> candidates = Candidates(words, inputKind, ineligible);
-
-  // The standing candidate that ends last, inside a part, longest; and the
-  // failed one that came closest, for the reason.
-  const auto rank = [](const TCandidate& c) {
-    return std::make_tuple(c.End, !c.Spanning, c.End - c.First, c.Chars);
-  };
-  const TCandidate* best = nullptr;
-  TCheck bestCheck;
-  std::vector<int> tied;  // fields of the candidates ranked as best
-  const TCandidate* closest = nullptr;
-  TCheck closestCheck;
-  for (const TCandidate& candidate : candidates) {
-    const TCheck check = Check(candidate, words, info, inputKind);
-    if (check.Outcome != TOutcome::Found) {
-      if (!closest || rank(candidate) > rank(*closest)) {
-        closest = &candidate;
-        closestCheck = check;
-      }
-      continue;
-    }
-    if (best && rank(candidate) < rank(*best)) continue;
-    if (!best || rank(candidate) > rank(*best)) {
-      best = &candidate;
-      bestCheck = check;
-      tied.clear();
-    }
-    if (std::find(tied.begin(), tied.end(), check.Field) == tied.end()) {
-      tied.push_back(check.Field);
-    }
-  }
-
-  if (best) {
-    decision.First = best->First;
-    decision.End = best->End;
-    decision.PartWord = bestCheck.PartWord;
-    if (std::find(tied.begin(), tied.end(), NotField) != tied.end()) {
-      decision.Outcome = TOutcome::NotField;
-      return decision;
-    }
-    if (tied.size() > 1 && inputKind == InputKindTelephone) {
-      // A telephone input settles a tie for its own kind.
-      std::vector<int> phones;
-      for (int field : tied) {
-        if (fields_[field].InputKind == InputKindTelephone) phones.push_back(field);
-      }
-      if (phones.size() == 1) tied = phones;
-    }
-    if (tied.size() > 1) {
-      decision.Outcome = TOutcome::Ambiguous;
-      decision.Field = tied[0];
-      decision.Other = tied[1];
-      return decision;
-    }
-    decision.Outcome = TOutcome::Found;
-    decision.Field = tied[0];
-    return decision;
-  }
+  const TChoice choice = Choose(candidates, words, info, inputKind);
+  if (choice.Best) return Settle(choice, inputKind);
   if (TakesByInputType(words, info, inputKind, decision)) return decision;
   for (size_t k = 0; k < words.size(); ++k) {
     if (info[k].Role != TRole::Block) continue;
@@ -404,12 +404,12 @@ TFieldRecognizer::TDecision TFieldRecognizer::Decide(const std::vector<TNameWord
     decision.Word = k;
     return decision;
   }
-  if (closest) {
-    decision.Outcome = closestCheck.Outcome;
-    decision.Field = closest->Field;
-    decision.First = closest->First;
-    decision.End = closest->End;
-    decision.Word = closestCheck.Word;
+  if (choice.Closest) {
+    decision.Outcome = choice.ClosestCheck.Outcome;
+    decision.Field = choice.Closest->Field;
+    decision.First = choice.Closest->First;
+    decision.End = choice.Closest->End;
+    decision.Word = choice.ClosestCheck.Word;
     return decision;
   }
   decision.Outcome = ineligible ? TOutcome::InputKind : TOutcome::NoSynonym;

@@ -140,6 +140,22 @@ private:
     int Field = -1;  // the field it makes (a date part's, or its own)
     int PartWord = -1;
   };
+  // What a candidate's check carries from word to word.
+  struct TScope {
+    const TCandidate& Candidate;
+    bool Weak = false;
+    bool Confirmable = false;  // a field an e-mail or password
+    uint32_t Part = 0;          // the part its synonym starts in
+    int64_t Holder = -1;        // the nearest part before that one
+    int Parts[3] = {-1, -1, -1};  // the words naming a day, month, year after it
+  };
+  struct TChoice {
+    const TCandidate* Best = nullptr;
+    TCheck BestCheck;
+    std::vector<int> Tied;  // fields of the candidates ranked as best
+    const TCandidate* Closest = nullptr;  // the failed one nearest to best, for the reason
+    TCheck ClosestCheck;
+  };
   struct TWordInfo {
     TRole Role = TRole::Unknown;
     bool Known = false;                   // a word of some synonym
@@ -157,12 +173,20 @@ private:
                                      bool& ineligible) const;
   TCheck Check(const TCandidate& candidate, const std::vector<TNameWord>& words,
                const std::vector<TWordInfo>& info, int32_t inputKind) const;
+  // Whether word k, outside the candidate, lets it stand; nullopt when it does.
+  std::optional<TOutcome> Judge(TScope& scope, const std::vector<TNameWord>& words,
+                                const std::vector<TWordInfo>& info, size_t k) const;
+  TChoice Choose(const std::vector<TCandidate>& candidates, const std::vector<TNameWord>& words,
+                 const std::vector<TWordInfo>& info, int32_t inputKind) const;
+  TDecision Settle(TChoice choice, int32_t inputKind) const;
   bool TakesByInputType(const std::vector<TNameWord>& words, const std::vector<TWordInfo>& info,
                         int32_t inputKind, TDecision& decision) const;
   std::vector<TWordInfo> WordInfo(const std::vector<TNameWord>& words) const;
   std::string Why(const TDecision& decision, const std::vector<TNameWord>& words,
                   const std::vector<TWordInfo>& info, const String& name,
                   int32_t inputKind) const;
+  std::string WhyFound(const TDecision& decision, const std::vector<TNameWord>& words,
+                       const std::vector<TWordInfo>& info, const String& name) const;
   TRecognition Result(const TDecision& decision, const std::vector<TNameWord>& words,
                       const String& name) const;
 

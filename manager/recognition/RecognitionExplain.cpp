@@ -67,6 +67,36 @@ TRecognition TFieldRecognizer::Result(const TDecision& decision,
   return result;
 }
 
+std::string TFieldRecognizer::WhyFound(const TDecision& decision,
+                                       const std::vector<TNameWord>& words,
+                                       const std::vector<TWordInfo>& info,
+                                       const String& name) const {
+  const uint32_t from = words[decision.First].From;
+  const String matched = name.substr(from, words[decision.End - 1].To - from);
+  std::string why = Quoted(JoinWords(words, decision.First, decision.End)) + " (from " +
+                    Quoted(matched) + ") is a synonym of ";
+  if (decision.PartWord >= 0) {
+    why += "a date, and " + Quoted(words[decision.PartWord].Text) + " names its part";
+  } else {
+    why += platform::Utf16ToUtf8(fields_[decision.Field].Caption);
+  }
+  // What the other words are, so that nothing looks overlooked.
+  std::string others;
+  for (size_t k = 0; k < words.size(); ++k) {
+    if (k >= decision.First && k < decision.End) continue;
+    if (static_cast<int>(k) == decision.PartWord) continue;
+    const char* role = words[k].Digits ? "number" : RoleName(info[k].Role);
+    if (!role && info[k].Alone) {
+      for (int field : *info[k].Alone) {
+        if (field == decision.Field) role = "same field";
+      }
+    }
+    if (!role) role = words[k].Text.size() == 1 ? "letter" : "before it";
+    others += (others.empty() ? "" : ", ") + Quoted(words[k].Text) + " (" + role + ")";
+  }
+  return others.empty() ? why : why + "; other words: " + others;
+}
+
 std::string TFieldRecognizer::Why(const TDecision& decision, const std::vector<TNameWord>& words,
                                   const std::vector<TWordInfo>& info, const String& name,
                                   int32_t inputKind) const {
@@ -76,35 +106,11 @@ std::string TFieldRecognizer::Why(const TDecision& decision, const std::vector<T
                              : String();
   const String word = decision.Word < words.size() ? words[decision.Word].Text : String();
   switch (decision.Outcome) {
-    case TOutcome::Found: {
-      if (decision.ByInputType) {
-        return std::string(InputDescription(inputKind)) + " whose name names no field takes the " +
-               "first field of its kind";
-      }
-      const uint32_t from = words[decision.First].From;
-      const String matched = name.substr(from, words[decision.End - 1].To - from);
-      std::string why = Quoted(synonym) + " (from " + Quoted(matched) + ") is a synonym of ";
-      if (decision.PartWord >= 0) {
-        why += "a date, and " + Quoted(words[decision.PartWord].Text) + " names its part";
-      } else {
-        why += caption(decision.Field);
-      }
-      // What the other words are, so that nothing looks overlooked.
-      std::string others;
-      for (size_t k = 0; k < words.size(); ++k) {
-        if (k >= decision.First && k < decision.End) continue;
-        if (static_cast<int>(k) == decision.PartWord) continue;
-        const char* role = words[k].Digits ? "number" : RoleName(info[k].Role);
-        if (!role && info[k].Alone) {
-          for (int field : *info[k].Alone) {
-            if (field == decision.Field) role = "same field";
-          }
-        }
-        if (!role) role = words[k].Text.size() == 1 ? "letter" : "before it";
-        others += (others.empty() ? "" : ", ") + Quoted(words[k].Text) + " (" + role + ")";
-      }
-      return others.empty() ? why : why + "; other words: " + others;
-    }
+    case TOutcome::Found:
+      return decision.ByInputType
+                 ? std::string(InputDescription(inputKind)) +
+                       " whose name names no field takes the first field of its kind"
+                 : WhyFound(decision, words, info, name);
     case TOutcome::Empty:
       return "the name holds no word";
     case TOutcome::NoSynonym:
