@@ -7,6 +7,7 @@
 #include "engines/memdom/MemEvents.h"
 #include "engines/memdom/MemScript.h"
 #include "engines/memdom/MemSerialize.h"
+#include "platform/dom/InlineStyle.h"
 #include "platform/rtl/Exception.h"
 
 namespace qm::memdom {
@@ -437,80 +438,19 @@ void MemElement::setOnclick(const Variant& script) {
 
 namespace {
 
-struct Declaration {
-  std::u16string Name;  // lower case
-  std::u16string Value;
-};
-
-std::u16string TrimSpaces(std::u16string_view text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsHtmlSpace(text[first]))
-    ++first;
-  while (last > first && IsHtmlSpace(text[last - 1]))
-    --last;
-  return std::u16string(text.substr(first, last - first));
-}
-
-std::vector<Declaration> ParseDeclarations(std::u16string_view style) {
-  std::vector<Declaration> out;
-  size_t start = 0;
-  int depth = 0;
-  char16_t quote = 0;
-  for (size_t i = 0; i <= style.size(); ++i) {
-    const char16_t c = i < style.size() ? style[i] : u';';
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-      if (i < style.size()) continue;
-    } else if (c == u'"' || c == u'\'') {
-      quote = c;
-      continue;
-    } else if (c == u'(') {
-      ++depth;
-      continue;
-    } else if (c == u')') {
-      if (depth > 0) --depth;
-      continue;
-    }
-    if (c != u';' || (depth > 0 && i < style.size())) continue;
-    const std::u16string_view piece = style.substr(start, i - start);
-    start = i + 1;
-    const size_t colon = piece.find(u':');
-    if (colon == std::u16string_view::npos) continue;
-    std::u16string name = AsciiLower(TrimSpaces(piece.substr(0, colon)));
-    if (name.empty()) continue;
-    out.push_back({std::move(name), TrimSpaces(piece.substr(colon + 1))});
-  }
-  return out;
-}
-
 class MemStyle final : public platform::ComObject<platform::PageStyle> {
 public:
   explicit MemStyle(ComPtr<MemElement> element) : element_(std::move(element)) {}
 
   std::u16string backgroundColor() override {
-    std::u16string color;
-    for (const Declaration& d : ParseDeclarations(element_->AttributeText(u"style"))) {
-      if (d.Name == u"background-color") color = d.Value;
-    }
-    return color;
+    return platform::InlineStyleProperty(element_->AttributeText(u"style"), u"background-color");
   }
 
   void setBackgroundColor(std::u16string_view color) override {
-    const std::u16string value = TrimSpaces(color);
     // A value that would end the declaration is no colour; browsers ignore it.
-    if (value.find_first_of(u";{}") != std::u16string::npos) return;
-    std::u16string text;
-    for (const Declaration& d : ParseDeclarations(element_->AttributeText(u"style"))) {
-      if (d.Name == u"background-color") continue;
-      if (!text.empty()) text += u' ';
-      text += d.Name + u": " + d.Value + u";";
-    }
-    if (!value.empty()) {
-      if (!text.empty()) text += u' ';
-      text += u"background-color: " + value + u";";
-    }
-    element_->StoreAttribute(u"style", Variant::FromString(std::move(text)));
+    std::optional<std::u16string> text = platform::WithInlineStyleProperty(
+        element_->AttributeText(u"style"), u"background-color", color);
+    if (text) element_->StoreAttribute(u"style", Variant::FromString(std::move(*text)));
   }
 
 private:

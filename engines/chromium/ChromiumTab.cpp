@@ -1,0 +1,576 @@
+// The tab: opening its target, calls to its pages, its frames and their
+// documents, and the navigation and page events in the order PageBrowser.h
+// gives them.
+#include "engines/chromium/ChromiumTab.h"
+
+#include "engines/chromium/ChromiumElement.h"
+#include "engines/chromium/PageScript.h"
+#include "platform/rtl/Utf.h"
+
+namespace qm::chromium {
+
+using platform::W;
+
+namespace {
+
+std::string Base64(const std::vector<uint8_t>& bytes) {
+  static constexpr char table[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    const uint32_t n = (uint32_t{bytes[i]} << 16) |
+                       (i + 1 < bytes.size() ? uint32_t{bytes[i + 1]} << 8 : 0) |
+                       (i + 2 < bytes.size() ? uint32_t{bytes[i + 2]} : 0);
+    out.push_back(table[(n >> 18) & 63]);
+    out.push_back(table[(n >> 12) & 63]);
+    out.push_back(i + 1 < bytes.size() ? table[(n >> 6) & 63] : '=');
+    out.push_back(i + 2 < bytes.size() ? table[n & 63] : '=');
+  }
+  return out;
+}
+
+std::vector<uint8_t> FromBase64(std::string_view text) {
+  std::vector<uint8_t> out;
+  uint32_t buffer = 0;
+  int bits = 0;
+  for (const char c : text) {
+    int v;
+    if (c >= 'A' && c <= 'Z') v = c - 'A';
+    else if (c >= 'a' && c <= 'z') v = c - 'a' + 26;
+    else if (c >= '0' && c <= '9') v = c - '0' + 52;
+    else if (c == '+' || c == '-') v = 62;
+    else if (c == '/' || c == '_') v = 63;
+    else continue;
+    buffer = (buffer << 6) | static_cast<uint32_t>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out.push_back(static_cast<uint8_t>((buffer >> bits) & 0xFF));
+    }
+  }
+  return out;
+}
+
+std::u16string WithoutFragment(std::u16string_view url) {
+  return std::u16string(url.substr(0, url.find(u'#')));
+}
+
+// Headers the browser adds to every request are not the navigation's own.
+bool IsBrowserHeader(std::string name) {
+  for (char& c : name)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  static const std::set<std::string> own = {
+      "user-agent", "accept",  "accept-language", "accept-encoding", "upgrade-insecure-requests",
+      "referer",    "origin",  "cache-control",   "pragma",          "connection",
+      "host",       "cookie",  "content-length"};
+  return own.count(name) > 0 || name.rfind("sec-", 0) == 0;
+}
+
+}  // namespace
+
+Tab::Tab(std::shared_ptr<EngineCore> core, std::chrono::milliseconds deadline, bool headless)
+    : core_(std::move(core)), deadline_(deadline), headless_(headless) {}
+
+Tab::~Tab() {
+  Close();
+}
+
+void Tab::Open(ChromiumBrowser* top) {
+  const Json created = core_->Connection().Call("Target.createTarget", {{"url", "about:blank"}},
+                                                {}, deadline_);
+  targetId_ = created.value("targetId", "");
+  mainFrame_ = targetId_;
+  EnsureFrame(mainFrame_);
+  top_ = top;
+  inbox_ = core_->InboxOfTarget(targetId_);
+  {
+    std::lock_guard lock(inbox_->Lock);
+    inbox_->Thread = platform::CurrentThreadEvents();
+    inbox_->Pump = [this, alive = std::weak_ptr<int>(alive_)] {
+      if (!alive.expired()) Pump();
+    };
+    if (!inbox_->Events.empty()) {
+      inbox_->PumpPosted = true;
+      platform::PostThreadEvent(inbox_->Thread, inbox_->Pump);
+    }
+  }
+  // The page is set up (and its session known) once it has been attached.
+  if (!WaitUntil([this] { return !session_.empty(); }, deadline_)) {
+    throw EChromiumError(EChromiumError::Kind::Deadline, u"The new tab was not attached in time");
+  }
+  // Its set-up went out before it ran; a page-side call answered after it
+  // means the page domain hears the first navigation.
+  Call("Runtime.evaluate", {{"expression", "0"}}, session_);
+}
+
+void Tab::Close() noexcept {
+  if (closed_) return;
+  closed_ = true;
+  if (inbox_) {
+    std::lock_guard lock(inbox_->Lock);
+    inbox_->Pump = nullptr;
+    inbox_->Events.clear();
+  }
+  std::map<std::string, FrameInfo> frames;
+  frames.swap(frames_);
+  for (auto& [id, frame] : frames) {
+    if (frame.Document) frame.Document->Close();
+    if (frame.Browser) frame.Browser->Detach();
+  }
+  if (top_ != nullptr) top_->Detach();
+  top_ = nullptr;
+  if (!targetId_.empty() && !core_->Connection().Closed()) {
+    core_->Connection().Send("Target.closeTarget", {{"targetId", targetId_}});
+  }
+}
+
+// --- calls ------------------------------------------------------------
+
+Json Tab::Call(std::string_view method, Json params, const std::string& session) {
+  if (closed_) throw EChromiumError(EChromiumError::Kind::Closed, u"The tab is closed");
+  return core_->Connection().Call(method, std::move(params), session, deadline_,
+                                  [this] { Pump(); });
+}
+
+void Tab::Send(std::string_view method, Json params, const std::string& session) {
+  if (!closed_) core_->Connection().Send(method, std::move(params), session);
+}
+
+Json Tab::CallPage(const std::string& frameId, const Json& arguments) {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + deadline_;
+  for (;;) {
+    FrameInfo* frame = Frame(frameId);
+    if (frame == nullptr || frame->Gone) {
+      throw EChromiumError(EChromiumError::Kind::Closed, u"The frame has gone away");
+    }
+    if (frame->ContextId != 0) {
+      const std::string session = frame->Session;
+      const int64_t context = frame->ContextId;
+      try {
+        const Json result = Call("Runtime.callFunctionOn",
+                                 {{"functionDeclaration", PageCallFunction},
+                                  {"executionContextId", context},
+                                  {"arguments", Json::array({{{"value", arguments}}})},
+                                  {"returnByValue", true}},
+                                 session);
+        if (const auto thrown = result.find("exceptionDetails"); thrown != result.end()) {
+          throw EChromiumError(EChromiumError::Kind::Refused,
+                               u"The page script failed: " + W(thrown->value("text", "")));
+        }
+        return result["result"].value("value", Json());
+      } catch (const EChromiumError& e) {
+        // A document on its way out: its world is gone before we heard of
+        // it; the new one is announced shortly.
+        if (e.GetKind() != EChromiumError::Kind::Refused ||
+            e.Message().find(u"context") == std::u16string::npos) {
+          throw;
+        }
+        FrameInfo* again = Frame(frameId);
+        if (again != nullptr && again->ContextId == context) again->ContextId = 0;
+      }
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0 ||
+        !WaitUntil([&] {
+          FrameInfo* f = Frame(frameId);
+          return f == nullptr || f->Gone || f->ContextId != 0;
+        }, left)) {
+      throw EChromiumError(EChromiumError::Kind::Deadline,
+                           u"The page's document was not ready in time");
+    }
+  }
+}
+
+// --- frames -----------------------------------------------------------
+
+FrameInfo* Tab::Frame(const std::string& frameId) {
+  const auto it = frames_.find(frameId);
+  return it == frames_.end() ? nullptr : &it->second;
+}
+
+FrameInfo& Tab::EnsureFrame(const std::string& frameId) {
+  FrameInfo& frame = frames_[frameId];
+  frame.Id = frameId;
+  return frame;
+}
+
+ComPtr<ChromiumBrowser> Tab::BrowserOf(const std::string& frameId) {
+  FrameInfo* frame = Frame(frameId);
+  if (frame == nullptr || frame->Gone) return {};
+  if (frameId == mainFrame_) return ComPtr<ChromiumBrowser>(top_);
+  if (!frame->Browser) frame->Browser = platform::MakeCom<ChromiumBrowser>(this, frameId);
+  return frame->Browser;
+}
+
+ComPtr<ChromiumDocument> Tab::DocumentOf(const std::string& frameId) {
+  FrameInfo* frame = Frame(frameId);
+  if (frame == nullptr || frame->Gone || closed_) return {};
+  if (!frame->Document) frame->Document = platform::MakeCom<ChromiumDocument>(this, frameId);
+  return frame->Document;
+}
+
+std::string Tab::SessionOf(const std::string& frameId) {
+  for (const FrameInfo* f = Frame(frameId); f != nullptr; f = Frame(f->ParentId)) {
+    if (!f->Session.empty()) return f->Session;
+    if (f->ParentId.empty()) break;
+  }
+  return session_;
+}
+
+std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
+  FrameInfo* frame = Frame(document.FrameId());
+  if (frame == nullptr || frame->ContextId == 0) return {};
+  const std::string session = frame->Session;
+  const Json object = Call("Runtime.callFunctionOn",
+                           {{"functionDeclaration", PageCallFunction},
+                            {"executionContextId", frame->ContextId},
+                            {"arguments", Json::array({{{"value", Json::array({"node", elementId})}}})}},
+                           session);
+  const std::string objectId = object["result"].value("objectId", "");
+  if (objectId.empty()) return {};
+  const Json node = Call("DOM.describeNode", {{"objectId", objectId}}, session);
+  Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
+  return node["node"].value("frameId", "");
+}
+
+// --- navigation -------------------------------------------------------
+
+template <class CallSink>
+void Tab::ForEachSink(const std::string& frameId, CallSink call) {
+  std::vector<ComPtr<ChromiumBrowser>> chain;
+  std::set<std::string> seen;
+  for (FrameInfo* f = Frame(frameId); f != nullptr && seen.insert(f->Id).second;
+       f = f->ParentId.empty() ? nullptr : Frame(f->ParentId)) {
+    if (ComPtr<ChromiumBrowser> b = BrowserOf(f->Id)) chain.push_back(std::move(b));
+  }
+  for (const ComPtr<ChromiumBrowser>& b : chain) {
+    for (const auto& [cookie, sink] : b->SinkSnapshot()) {
+      if (!b->HasSink(cookie)) continue;
+      try {
+        call(*sink);
+      } catch (...) {
+        // A sink's failure is its own; the browser goes on.
+      }
+    }
+  }
+}
+
+bool Tab::RaiseBeforeNavigate2(const std::string& frameId, const std::u16string& url,
+                               const Variant& postData, const std::u16string& headers) {
+  const ComPtr<platform::PageBrowser> browser(BrowserOf(frameId).Get());
+  if (!browser) return true;
+  bool cancel = false;
+  ForEachSink(frameId, [&](platform::PageBrowserEvents& sink) {
+    sink.BeforeNavigate2(browser, url, 0, u"", postData, headers, cancel);
+  });
+  return !cancel;
+}
+
+void Tab::Navigate(const std::string& frameId, ApprovedNavigation navigation) {
+  FrameInfo* frame = Frame(frameId);
+  if (frame == nullptr || frame->Gone || closed_) return;
+  const std::string url = platform::U8(navigation.Url);
+  approved_[frameId] = std::move(navigation);
+  Json params = {{"url", url}};
+  if (frameId != mainFrame_) params["frameId"] = frameId;
+  Send("Page.navigate", std::move(params), SessionOf(frameId));
+}
+
+void Tab::OnRequestPaused(const Json& params, const std::string& session) {
+  const std::string requestId = params.value("requestId", "");
+  const std::string frameId = params.value("frameId", "");
+  const Json& request = params["request"];
+  const std::u16string url = W(request.value("url", ""));
+  EnsureFrame(frameId);
+  Json go = {{"requestId", requestId}};
+  const auto approved = approved_.find(frameId);
+  if (approved != approved_.end() && WithoutFragment(approved->second.Url) == url) {
+    // Announced by our own Navigate already; it may carry a body.
+    if (!approved->second.PostData.empty()) {
+      go["method"] = "POST";
+      go["postData"] = Base64(approved->second.PostData);
+      Json headers = Json::array();
+      std::u16string_view rest = approved->second.Headers;
+      while (!rest.empty()) {
+        const size_t end = rest.find(u"\r\n");
+        const std::u16string_view line = rest.substr(0, end);
+        const size_t colon = line.find(u':');
+        if (colon != std::u16string_view::npos) {
+          std::u16string_view value = line.substr(colon + 1);
+          while (!value.empty() && value.front() == u' ') value.remove_prefix(1);
+          headers.push_back({{"name", platform::U8(line.substr(0, colon))},
+                             {"value", platform::U8(value)}});
+        }
+        if (end == std::u16string_view::npos) break;
+        rest.remove_prefix(end + 2);
+      }
+      for (const auto& [name, value] : request["headers"].items()) {
+        if (IsBrowserHeader(name)) headers.push_back({{"name", name}, {"value", value}});
+      }
+      go["headers"] = std::move(headers);
+    }
+    approved_.erase(approved);
+    Send("Fetch.continueRequest", std::move(go), session);
+    return;
+  }
+  std::vector<uint8_t> body;
+  if (const auto entries = request.find("postDataEntries"); entries != request.end()) {
+    for (const Json& entry : *entries) {
+      const std::vector<uint8_t> part = FromBase64(entry.value("bytes", ""));
+      body.insert(body.end(), part.begin(), part.end());
+    }
+  }
+  std::u16string headers;
+  for (const auto& [name, value] : request["headers"].items()) {
+    if (IsBrowserHeader(name) || !value.is_string()) continue;
+    headers += W(name) + u": " + W(value.get<std::string>()) + u"\r\n";
+  }
+  const Variant postData = body.empty() ? Variant() : Variant::FromBytes(std::move(body));
+  if (RaiseBeforeNavigate2(frameId, url, postData, headers) && !closed_) {
+    Send("Fetch.continueRequest", std::move(go), session);
+  } else if (!closed_) {
+    go["errorReason"] = "Aborted";
+    Send("Fetch.failRequest", std::move(go), session);
+  }
+}
+
+void Tab::ReplaceDocument(FrameInfo& frame) {
+  ComPtr<ChromiumDocument> old = std::move(frame.Document);
+  frame.Document = nullptr;
+  if (old) old->Close();
+}
+
+void Tab::OnFrameNavigated(const Json& info, const std::string& session) {
+  const std::string id = info.value("id", "");
+  FrameInfo& frame = EnsureFrame(id);
+  const std::string loader = info.value("loaderId", "");
+  if (!loader.empty() && loader == frame.LoaderId) return;  // heard from two sessions
+  frame.LoaderId = loader;
+  frame.ParentId = info.value("parentId", "");
+  frame.Url = W(info.value("url", "") + info.value("urlFragment", ""));
+  frame.Name = W(info.value("name", ""));
+  frame.Gone = false;
+  if (frame.Session.empty()) frame.Session = session;
+  approved_.erase(id);
+  if (id == mainFrame_) ++topNavigations_;
+  ReplaceDocument(frame);
+  const ComPtr<platform::PageBrowser> browser(BrowserOf(id).Get());
+  const std::u16string url = frame.Url;
+  ForEachSink(id, [&](platform::PageBrowserEvents& sink) { sink.NavigateComplete2(browser, url); });
+}
+
+void Tab::OnLifecycle(const Json& params) {
+  if (params.value("name", "") != "load") return;
+  const std::string id = params.value("frameId", "");
+  FrameInfo* frame = Frame(id);
+  if (frame == nullptr) return;
+  const std::string loader = params.value("loaderId", "");
+  if (!loader.empty() && loader == frame->LoadedId) return;
+  // A late load of the document before (the first blank page) is not this
+  // document's.
+  if (!loader.empty() && !frame->LoaderId.empty() && loader != frame->LoaderId) return;
+  frame->LoadedId = loader;
+  const ComPtr<platform::PageBrowser> browser(BrowserOf(id).Get());
+  const std::u16string url = frame->Url;
+  const bool top = id == mainFrame_;
+  if (top) ForEachSink(id, [](platform::PageBrowserEvents& sink) { sink.DownloadComplete(); });
+  ForEachSink(id, [&](platform::PageBrowserEvents& sink) { sink.DocumentComplete(browser, url); });
+  if (top) ++completedLoads_;
+  if (ComPtr<ChromiumDocument> document = DocumentOf(id)) {
+    document->MarkChanged();
+    document->FireLoad();
+  }
+}
+
+void Tab::OnBindingCalled(const Json& params, const std::string& session) {
+  if (params.value("name", "") != PageBindingName) return;
+  const int64_t context = params.value("executionContextId", int64_t{0});
+  for (auto& [id, frame] : frames_) {
+    if (frame.ContextId != context || frame.Session != session) continue;
+    const Json event = Json::parse(params.value("payload", ""), nullptr, false);
+    if (event.is_discarded()) return;
+    const ComPtr<ChromiumDocument> document = DocumentOf(id);
+    if (!document) return;
+    document->MarkChanged();
+    if (event.value("k", "") == "e") document->DispatchPageEvent(event);
+    return;
+  }
+}
+
+void Tab::OnCrashed(const std::string& session) {
+  for (auto& [id, frame] : frames_) {
+    if (frame.Session != session && !(session == session_ && frame.Session.empty())) continue;
+    frame.ContextId = 0;
+    ReplaceDocument(frame);
+  }
+}
+
+void Tab::OnWindowOpen(const Json& params) {
+  ComPtr<platform::PageBrowser> supplied;
+  bool cancel = false;
+  ForEachSink(mainFrame_, [&](platform::PageBrowserEvents& sink) {
+    sink.NewWindow2(supplied, cancel);
+  });
+  if (!cancel && supplied) {
+    supplied->Navigate(W(params.value("url", "")), {}, {}, {}, {});
+  }
+}
+
+void Tab::OnAttached(const Json& params, const std::string& parentSession) {
+  const std::string session = params.value("sessionId", "");
+  const Json& info = params["targetInfo"];
+  const std::string type = info.value("type", "");
+  const std::string targetId = info.value("targetId", "");
+  if (parentSession.empty() && targetId == targetId_) {
+    session_ = session;
+    sessions_.insert(session);
+    EnsureFrame(mainFrame_).Session = session;
+  } else if (type == "iframe") {
+    // An out-of-process frame: its target id is its frame id.
+    sessions_.insert(session);
+    FrameInfo& frame = EnsureFrame(targetId);
+    frame.Session = session;
+    frame.ContextId = 0;
+    frame.Gone = false;
+  }
+}
+
+void Tab::ForgetSession(const std::string& session) {
+  sessions_.erase(session);
+  for (auto& [id, frame] : frames_) {
+    if (frame.Session != session) continue;
+    frame.ContextId = 0;
+    ReplaceDocument(frame);
+  }
+  if (session == session_) {
+    session_.clear();
+  }
+}
+
+void Tab::Handle(const Json& message) {
+  const std::string method = message.value("method", "");
+  const std::string session = message.value("sessionId", "");
+  const Json& params = message.contains("params") ? message["params"] : Json::object();
+  if (method == "Fetch.requestPaused") {
+    OnRequestPaused(params, session);
+  } else if (method == "Runtime.bindingCalled") {
+    OnBindingCalled(params, session);
+  } else if (method == "Runtime.executionContextCreated") {
+    const Json& context = params["context"];
+    if (context.value("name", "") != PageWorldName) return;
+    const std::string frameId = context["auxData"].value("frameId", "");
+    FrameInfo& frame = EnsureFrame(frameId);
+    frame.ContextId = context.value("id", int64_t{0});
+    frame.Session = session;
+    if (frame.Document) frame.Document->MarkChanged();
+  } else if (method == "Runtime.executionContextDestroyed") {
+    const int64_t context = params.value("executionContextId", int64_t{0});
+    for (auto& [id, frame] : frames_) {
+      if (frame.ContextId == context && frame.Session == session) frame.ContextId = 0;
+    }
+  } else if (method == "Page.frameNavigated") {
+    OnFrameNavigated(params["frame"], session);
+  } else if (method == "Page.navigatedWithinDocument") {
+    if (FrameInfo* frame = Frame(params.value("frameId", ""))) frame->Url = W(params.value("url", ""));
+  } else if (method == "Page.frameAttached") {
+    FrameInfo& frame = EnsureFrame(params.value("frameId", ""));
+    frame.ParentId = params.value("parentFrameId", "");
+    frame.Gone = false;
+    if (frame.Session.empty()) frame.Session = session;
+  } else if (method == "Page.frameDetached") {
+    if (params.value("reason", "") == "swap") return;  // it goes out of process
+    if (FrameInfo* frame = Frame(params.value("frameId", ""))) {
+      frame->Gone = true;
+      ReplaceDocument(*frame);
+      if (frame->Browser) frame->Browser->Detach();
+      frame->Browser = nullptr;
+    }
+  } else if (method == "Page.lifecycleEvent") {
+    OnLifecycle(params);
+  } else if (method == "Page.javascriptDialogOpening") {
+    PageDialog dialog{W(params.value("type", "")), W(params.value("message", "")),
+                      W(params.value("url", ""))};
+    Dialogs.push_back(dialog);
+    if (DialogHandler) DialogHandler(dialog);
+  } else if (method == "Page.windowOpen") {
+    OnWindowOpen(params);
+  } else if (method == "Inspector.targetCrashed") {
+    OnCrashed(session);
+  } else if (method == "Target.attachedToTarget") {
+    OnAttached(params, session);
+  } else if (method == "Target.detachedFromTarget") {
+    ForgetSession(params.value("sessionId", ""));
+  }
+}
+
+// --- pumping ----------------------------------------------------------
+
+void Tab::Pump() {
+  if (closed_ || !inbox_) return;
+  ++pumping_;
+  struct Done {
+    int& Depth;
+    ~Done() { --Depth; }
+  } done{pumping_};
+  for (;;) {
+    Json message;
+    {
+      std::lock_guard lock(inbox_->Lock);
+      if (inbox_->Events.empty()) {
+        inbox_->PumpPosted = false;
+        return;
+      }
+      message = std::move(inbox_->Events.front());
+      inbox_->Events.pop_front();
+    }
+    try {
+      Handle(message);
+    } catch (...) {
+      // One event that fails (a sink, a page gone meanwhile) must not stop
+      // the ones after it.
+    }
+    if (closed_) return;
+  }
+}
+
+bool Tab::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  using Clock = std::chrono::steady_clock;
+  const auto until = Clock::now() + timeout;
+  for (;;) {
+    Pump();
+    if (done()) return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0) return done();
+    platform::WaitForPendingEvents(std::min(left, std::chrono::milliseconds(50)));
+    platform::ProcessPendingEvents();
+  }
+}
+
+void Tab::ScheduleFlush() {
+  if (flushPosted_ || closed_ || !inbox_) return;
+  flushPosted_ = true;
+  platform::PostThreadEvent(inbox_->Thread, [this, alive = std::weak_ptr<int>(alive_)] {
+    if (alive.expired()) return;
+    flushPosted_ = false;
+    FlushWrites();
+  });
+}
+
+void Tab::FlushWrites() {
+  flushPosted_ = false;
+  std::vector<ComPtr<ChromiumDocument>> documents;
+  for (auto& [id, frame] : frames_) {
+    if (frame.Document && frame.Document->HasPendingWrites()) documents.push_back(frame.Document);
+  }
+  for (const ComPtr<ChromiumDocument>& d : documents) {
+    try {
+      d->FlushWrites();
+    } catch (...) {
+      // A frame that can't take its writes (gone, crashed) loses them.
+    }
+  }
+}
+
+}  // namespace qm::chromium
