@@ -37,6 +37,10 @@ public:
     // One request per connection: an idle kept-alive connection would hold
     // the server's end for seconds.
     server_.set_keep_alive_max_count(1);
+    // The browser opens connections ahead of need; an unused one must not
+    // hold the server for the default five seconds when it stops.
+    server_.set_read_timeout(0, 300000);
+    server_.set_keep_alive_timeout(1);
     server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res); });
     server_.Post(".*", [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res); });
     port_ = server_.bind_to_any_port("127.0.0.1");
