@@ -108,18 +108,23 @@ void EngineCore::Route(Json& message) {
     // Dismissed at once: a dialog would block every later call.
     connection_->Send("Page.handleJavaScriptDialog", {{"accept", false}}, session);
   } else if (method == "Inspector.targetCrashed") {
-    connection_->FailSession(session, u"The page's renderer crashed");
+    connection_->FailSession(session, u"The page's renderer crashed", false);
   } else if (method == "Target.targetCrashed") {
+    // Told at the browser's level: the tab hears it as its page's crash.
     std::string crashed;
     {
       std::lock_guard lock(lock_);
       const auto it = targetSessions_.find(params.value("targetId", ""));
       if (it != targetSessions_.end()) crashed = it->second;
     }
-    if (!crashed.empty()) connection_->FailSession(crashed, u"The page's renderer crashed");
+    if (crashed.empty()) return;
+    connection_->FailSession(crashed, u"The page's renderer crashed", false);
+    message = {{"method", "Inspector.targetCrashed"}, {"params", Json::object()},
+               {"sessionId", crashed}};
+    Route(message);
     return;
   } else if (method == "Target.detachedFromTarget") {
-    connection_->FailSession(params.value("sessionId", ""), u"The page's frame went away");
+    connection_->FailSession(params.value("sessionId", ""), u"The page's frame went away", true);
   }
 
   if (!inbox) {

@@ -130,7 +130,7 @@ void Tab::Close() noexcept {
 Json Tab::Call(std::string_view method, Json params, const std::string& session) {
   if (closed_) throw EChromiumError(EChromiumError::Kind::Closed, u"The tab is closed");
   return core_->Connection().Call(method, std::move(params), session, deadline_,
-                                  [this] { Pump(); });
+                                  [this] { PumpForCall(); });
 }
 
 void Tab::Send(std::string_view method, Json params, const std::string& session) {
@@ -172,11 +172,15 @@ Json Tab::CallPage(const std::string& frameId, const Json& arguments) {
       }
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-    if (left.count() <= 0 ||
-        !WaitUntil([&] {
-          FrameInfo* f = Frame(frameId);
-          return f == nullptr || f->Gone || f->ContextId != 0;
-        }, left)) {
+    const auto ready = [&] {
+      FrameInfo* f = Frame(frameId);
+      return f == nullptr || f->Gone || f->ContextId != 0;
+    };
+    while (!ready() && Clock::now() < until) {
+      PumpForCall();
+      if (!ready()) core_->Connection().WaitForWake(std::chrono::milliseconds(20));
+    }
+    if (left.count() <= 0 || !ready()) {
       throw EChromiumError(EChromiumError::Kind::Deadline,
                            u"The page's document was not ready in time");
     }
@@ -368,9 +372,9 @@ void Tab::OnLifecycle(const Json& params) {
   if (frame == nullptr) return;
   const std::string loader = params.value("loaderId", "");
   if (!loader.empty() && loader == frame->LoadedId) return;
-  // A late load of the document before (the first blank page) is not this
-  // document's.
-  if (!loader.empty() && !frame->LoaderId.empty() && loader != frame->LoaderId) return;
+  // Only the load of the document we announced counts: a late one of the
+  // document before (a new tab's first blank page) is not this document's.
+  if (frame->LoaderId.empty() || (!loader.empty() && loader != frame->LoaderId)) return;
   frame->LoadedId = loader;
   const ComPtr<platform::PageBrowser> browser(BrowserOf(id).Get());
   const std::u16string url = frame->Url;
@@ -532,6 +536,43 @@ void Tab::Pump() {
       // the ones after it.
     }
     if (closed_) return;
+  }
+}
+
+namespace {
+
+// Events a waiting call may depend on.
+bool NeededForProgress(const Json& message) {
+  const std::string method = message.value("method", "");
+  return method == "Fetch.requestPaused" || method == "Runtime.executionContextCreated" ||
+         method == "Runtime.executionContextDestroyed" || method == "Inspector.targetCrashed" ||
+         method == "Target.attachedToTarget" || method == "Target.detachedFromTarget" ||
+         method == "Page.frameNavigated";
+}
+
+}  // namespace
+
+void Tab::PumpForCall() {
+  if (closed_ || !inbox_) return;
+  size_t count = 0;
+  {
+    std::lock_guard lock(inbox_->Lock);
+    for (size_t i = 0; i < inbox_->Events.size(); ++i) {
+      if (NeededForProgress(inbox_->Events[i])) count = i + 1;
+    }
+  }
+  for (size_t i = 0; i < count && !closed_; ++i) {
+    Json message;
+    {
+      std::lock_guard lock(inbox_->Lock);
+      if (inbox_->Events.empty()) return;
+      message = std::move(inbox_->Events.front());
+      inbox_->Events.pop_front();
+    }
+    try {
+      Handle(message);
+    } catch (...) {
+    }
   }
 }
 

@@ -115,7 +115,13 @@ public:
   // --- writes and events ---
   void ScheduleFlush();
   void FlushWrites();
+  // Handles the tab's queued events in order.
   void Pump();
+  // Inside a call: handles the queued events up to the last one that a
+  // waiting call may depend on (a paused request, a new world, a crash),
+  // so that events keep their order and a call made by one event's sink
+  // does not run the sinks of the events after it.
+  void PumpForCall();
   bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   uint64_t CompletedLoads() const noexcept { return completedLoads_; }
   uint64_t TopNavigations() const noexcept { return topNavigations_; }

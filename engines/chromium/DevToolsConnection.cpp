@@ -260,11 +260,18 @@ void DevToolsConnection::Wake() {
   changed_.notify_all();
 }
 
-void DevToolsConnection::FailSession(const std::string& session, const std::u16string& message) {
+void DevToolsConnection::WaitForWake(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(lock_);
+  const uint64_t seen = wakes_;
+  changed_.wait_for(lock, timeout, [&] { return wakes_ != seen || closed_; });
+}
+
+void DevToolsConnection::FailSession(const std::string& session, const std::u16string& message,
+                                     bool forever) {
   std::vector<std::shared_ptr<Pending>> failed;
   {
     std::lock_guard lock(lock_);
-    failedSessions_[session] = message;
+    if (forever) failedSessions_[session] = message;
     for (auto it = pending_.begin(); it != pending_.end();) {
       if (it->second->Session != session) {
         ++it;

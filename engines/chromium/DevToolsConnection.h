@@ -78,8 +78,11 @@ public:
 
   // Wakes every waiting Call so that it runs its service function.
   void Wake();
-  // Fails the calls pending on session (and any later ones) as Crashed.
-  void FailSession(const std::string& session, const std::u16string& message);
+  // Blocks until the next Wake or timeout.
+  void WaitForWake(std::chrono::milliseconds timeout);
+  // Fails the calls pending on session as Crashed; with forever (the
+  // session has ended), every later one too.
+  void FailSession(const std::string& session, const std::u16string& message, bool forever);
   bool Closed() const;
   // Ends the browser and waits for the reader; afterwards every call fails
   // as Closed. Idempotent; the destructor does it too.
