@@ -1,7 +1,7 @@
 // The page document interface: an HTML document, its elements and the
 // specialised views of form controls, links and frames, as the add-on sees
-// them. Documents come from an engine (engines/memdom, later a real
-// browser engine); the add-on never knows which.
+// them. Documents come from an engine (engines/memdom, or a real Chromium
+// in engines/chromium); the add-on never knows which.
 //
 // Objects and views. Every element is one object. Its specialised views
 // (form, input, select, ...) are further interfaces of that same object,
@@ -21,8 +21,21 @@
 // Texts are UTF-16; a missing text reads as the empty string. Attribute
 // names compare without regard to ASCII letter case and may contain
 // spaces. Reading never changes the page; writing `value`, `checked`,
-// `selected` or an attribute raises `onpropertychange` for connected sinks
-// but runs no page script. Only click() and submit() run page behaviour.
+// `selected` or an attribute raises `onpropertychange` for connected sinks.
+// click() and submit() run page behaviour.
+//
+// Page scripts. On an engine without a script engine (engines/memdom) a
+// write runs no page script. On an engine that runs page scripts
+// (engines/chromium), writing a control's value, checkedness or selection
+// also raises the page's own `input` and `change` events, as a user's edit
+// does, with the value set through the browser's native setters: pages
+// built with a framework keep the state they submit apart from the
+// control, and only hear a value that arrives like a user's. The page's own
+// reaction to such a write reaches connected sinks as the page raises it.
+// Handler values (onclick, onchange) stay inside such a page: they read as
+// null, and setting them does nothing, since the write itself has run the
+// page's reaction already.
+//
 // Failures are raised as platform::Exception.
 //
 // Everything here belongs to the browser's user-interface thread.
