@@ -30,9 +30,9 @@
 // also raises the page's own `input` and `change` events, as a user's edit
 // does, with the value set through the browser's native setters: pages
 // built with a framework keep the state they submit apart from the
-// control, and only hear a value that arrives like a user's. The page's own
-// reaction to such a write reaches connected sinks as the page raises it.
-// Handler values (onclick, onchange) stay inside such a page: they read as
+// control, and only hear a value that arrives like a user's. Connected
+// sinks hear the write's propertychange as on any engine, not those page
+// events again. Handler values (onclick, onchange) stay inside such a page: they read as
 // null, and setting them does nothing, since the write itself has run the
 // page's reaction already.
 //
