@@ -114,15 +114,17 @@ bool ChromiumBrowser::Load(const std::u16string& url, std::chrono::milliseconds 
   Tab* tab = tab_;
   if (timeout.count() <= 0) timeout = tab->Deadline();
   const uint64_t before = tab->TopNavigations();
+  const uint64_t crashes = tab->Crashes();
   const std::string main = tab->MainFrameId();
   Navigate(url, {}, {}, {}, {});
-  return WaitUntil(
-      [&] {
-        if (tab_ == nullptr || tab->TopNavigations() == before) return false;
-        FrameInfo* frame = tab->Frame(main);
-        return frame != nullptr && frame->ContextId != 0 && frame->LoadedId == frame->LoaderId;
-      },
-      timeout);
+  const auto loaded = [&] {
+    if (tab_ == nullptr || tab->TopNavigations() == before) return false;
+    FrameInfo* frame = tab->Frame(main);
+    return frame != nullptr && frame->ContextId != 0 && frame->LoadedId == frame->LoaderId;
+  };
+  // A page whose renderer dies on the way never completes.
+  WaitUntil([&] { return loaded() || tab_ == nullptr || tab->Crashes() != crashes; }, timeout);
+  return loaded();
 }
 
 bool ChromiumBrowser::WaitUntil(const std::function<bool()>& done,

@@ -404,6 +404,7 @@ void Tab::OnBindingCalled(const Json& params, const std::string& session) {
 }
 
 void Tab::OnCrashed(const std::string& session) {
+  ++crashes_;
   for (auto& [id, frame] : frames_) {
     if (frame.Session != session && !(session == session_ && frame.Session.empty())) continue;
     frame.ContextId = 0;

@@ -125,6 +125,7 @@ public:
   bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   uint64_t CompletedLoads() const noexcept { return completedLoads_; }
   uint64_t TopNavigations() const noexcept { return topNavigations_; }
+  uint64_t Crashes() const noexcept { return crashes_; }
   std::function<void(const PageDialog&)> DialogHandler;
   std::vector<PageDialog> Dialogs;
 
@@ -157,6 +158,7 @@ private:
   bool flushPosted_ = false;
   uint64_t completedLoads_ = 0;
   uint64_t topNavigations_ = 0;
+  uint64_t crashes_ = 0;
   int pumping_ = 0;
   // Work posted to the thread checks this before it touches the tab.
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
