@@ -60,5 +60,8 @@ struct TEngineOptions {
 
 // The engine of that name; raises platform::Exception for an unknown one.
 std::unique_ptr<TBrowserEngine> MakeEngine(const TEngineOptions& options);
+// The Chromium engine (host/ChromiumEngine.cpp); raises when the browser
+// can't be started.
+std::unique_ptr<TBrowserEngine> MakeChromiumEngine(const TEngineOptions& options);
 
 }  // namespace qm::host

@@ -60,9 +60,7 @@ private:
 
 std::unique_ptr<TBrowserEngine> MakeEngine(const TEngineOptions& options) {
   if (options.Name == "memdom") return std::make_unique<TMemdomEngine>(options);
-  if (options.Name == "chromium") {
-    throw platform::Exception(u"The chromium engine is not part of this build yet");
-  }
+  if (options.Name == "chromium") return MakeChromiumEngine(options);
   throw platform::Exception(platform::W("Unknown engine '" + options.Name + "' (known: memdom, chromium)"));
 }
 

@@ -137,6 +137,17 @@ void ChromiumBrowser::FlushWrites() {
   if (tab_ != nullptr) tab_->FlushWrites();
 }
 
+bool ChromiumBrowser::DoPendingWork(std::chrono::milliseconds wait) {
+  if (tab_ == nullptr) return false;
+  Tab* tab = tab_;
+  tab->Pump();
+  if (tab_ == nullptr) return false;
+  tab->FlushWrites();
+  if (tab_ == nullptr) return false;
+  if (tab->Loading() && !tab->HasQueuedEvents()) platform::WaitForPendingEvents(wait);
+  return tab_ != nullptr && (tab->Loading() || tab->HasQueuedEvents());
+}
+
 void ChromiumBrowser::SetCallDeadline(std::chrono::milliseconds deadline) {
   if (tab_ != nullptr) tab_->SetDeadline(deadline);
 }

@@ -268,8 +268,12 @@ void ChromiumDocument::MarkChanged() noexcept {
   ++generation_;
 }
 
+bool ChromiumDocument::Frozen() {
+  return tab_ != nullptr && tab_->FrozenFrame(frameId_);
+}
+
 void ChromiumDocument::EnsureMirror() {
-  if (Closed() || (taken_ && !changed_)) return;
+  if (Closed() || (taken_ && !changed_) || (taken_ && Frozen())) return;
   changed_ = false;  // events heard during the call mark it again
   const Json answer = CallPage(Json::array({"snap", !taken_}));
   if (Closed()) return;
@@ -326,6 +330,7 @@ ElementRecord* ChromiumDocument::MutableRecord(int64_t id) {
   if (const auto it = described_.find(id); it != described_.end() && it->second.first == generation_) {
     return &it->second.second;
   }
+  if (Frozen()) return nullptr;
   const Json answer = CallPage(Json::array({"describe", id}));
   if (Closed() || !answer.is_string()) return nullptr;
   const Json r = Json::parse(answer.get<std::string>(), nullptr, false);
@@ -353,10 +358,11 @@ std::vector<ComPtr<PageElement>> ChromiumDocument::ListElements(std::u16string_v
   std::vector<ComPtr<PageElement>> out;
   if (Closed()) return out;
   const std::u16string upper = Upper(tag);
-  if (!upper.empty() && IsMirroredTag(upper)) {
+  // While the page can't be asked, `all` holds what the mirror knows.
+  if ((!upper.empty() && IsMirroredTag(upper)) || (upper.empty() && Frozen())) {
     for (const int64_t id : MirrorOrder()) {
       const ElementRecord& r = records_[id];
-      if (Upper(r.Tag) == upper) out.emplace_back(Element(id, r.Tag).Get());
+      if (upper.empty() || Upper(r.Tag) == upper) out.emplace_back(Element(id, r.Tag).Get());
     }
     return out;
   }
@@ -443,7 +449,7 @@ void ChromiumDocument::QueueWrite(Json operation) {
 }
 
 void ChromiumDocument::FlushWrites() {
-  if (Closed() || writes_.empty()) return;
+  if (Closed() || writes_.empty() || Frozen()) return;
   Json writes = Json::array();
   writes.swap(writes_);
   CallPage(Json::array({"apply", std::move(writes)}), false);

@@ -173,6 +173,9 @@ public:
 private:
   void ReadMirror(const std::string& text);
 
+  // While the page can't be asked, reads answer from the mirror as it was.
+  bool Frozen();
+
   Tab* tab_;
   std::string frameId_;
   ComPtr<ChromiumWindow> window_;

@@ -109,6 +109,11 @@ public:
   bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
   // Sends queued writes of every frame to the page now.
   void FlushWrites();
+  // For a host's message loop: handles what has come in for the tab, and
+  // answers whether anything is still under way (a top navigation not yet
+  // complete, events queued, writes not yet sent). While a navigation is
+  // under way it waits up to wait for the browser's next event first.
+  bool DoPendingWork(std::chrono::milliseconds wait);
   void SetCallDeadline(std::chrono::milliseconds deadline);
   // Called (on the tab's thread) for every dialog the page opened.
   void SetDialogHandler(std::function<void(const PageDialog&)> handler);

@@ -3,6 +3,8 @@
 // gives them.
 #include "engines/chromium/ChromiumTab.h"
 
+#include <utility>
+
 #include "engines/chromium/ChromiumElement.h"
 #include "engines/chromium/PageScript.h"
 #include "platform/rtl/Utf.h"
@@ -140,51 +142,60 @@ void Tab::Send(std::string_view method, Json params, const std::string& session)
 Json Tab::CallPage(const std::string& frameId, const Json& arguments) {
   using Clock = std::chrono::steady_clock;
   const auto until = Clock::now() + deadline_;
+  const auto ready = [&] {
+    FrameInfo* f = Frame(frameId);
+    return f == nullptr || f->Gone || f->ContextId != 0;
+  };
   for (;;) {
-    FrameInfo* frame = Frame(frameId);
-    if (frame == nullptr || frame->Gone) {
-      throw EChromiumError(EChromiumError::Kind::Closed, u"The frame has gone away");
-    }
-    if (frame->ContextId != 0) {
-      const std::string session = frame->Session;
-      const int64_t context = frame->ContextId;
-      try {
-        const Json result = Call("Runtime.callFunctionOn",
-                                 {{"functionDeclaration", PageCallFunction},
-                                  {"executionContextId", context},
-                                  {"arguments", Json::array({{{"value", arguments}}})},
-                                  {"returnByValue", true}},
-                                 session);
-        if (const auto thrown = result.find("exceptionDetails"); thrown != result.end()) {
-          throw EChromiumError(EChromiumError::Kind::Refused,
-                               u"The page script failed: " + W(thrown->value("text", "")));
-        }
-        return result["result"].value("value", Json());
-      } catch (const EChromiumError& e) {
-        // A document on its way out: its world is gone before we heard of
-        // it; the new one is announced shortly.
-        if (e.GetKind() != EChromiumError::Kind::Refused ||
-            e.Message().find(u"context") == std::u16string::npos) {
-          throw;
-        }
-        FrameInfo* again = Frame(frameId);
-        if (again != nullptr && again->ContextId == context) again->ContextId = 0;
-      }
-    }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
-    const auto ready = [&] {
-      FrameInfo* f = Frame(frameId);
-      return f == nullptr || f->Gone || f->ContextId != 0;
-    };
+    // A document's world is announced just after the document itself (and
+    // after a navigation has replaced the document object, so the world a
+    // call finds is always its document's).
     while (!ready() && Clock::now() < until) {
       PumpForCall();
       if (!ready()) core_->Connection().WaitForWake(std::chrono::milliseconds(20));
     }
-    if (left.count() <= 0 || !ready()) {
+    FrameInfo* frame = Frame(frameId);
+    if (frame == nullptr || frame->Gone) {
+      throw EChromiumError(EChromiumError::Kind::Closed, u"The frame has gone away");
+    }
+    if (frame->ContextId == 0) {
       throw EChromiumError(EChromiumError::Kind::Deadline,
                            u"The page's document was not ready in time");
     }
+    if (Frozen(frame->Session)) {
+      // The browser holds every call to a page whose navigation waits for us.
+      throw EChromiumError(EChromiumError::Kind::Refused,
+                           u"The page can't be asked while its navigation waits to be allowed");
+    }
+    const std::string session = frame->Session;
+    const int64_t context = frame->ContextId;
+    try {
+      const Json result = Call("Runtime.callFunctionOn",
+                               {{"functionDeclaration", PageCallFunction},
+                                {"executionContextId", context},
+                                {"arguments", Json::array({{{"value", arguments}}})},
+                                {"returnByValue", true}},
+                               session);
+      if (const auto thrown = result.find("exceptionDetails"); thrown != result.end()) {
+        throw EChromiumError(EChromiumError::Kind::Refused,
+                             u"The page script failed: " + W(thrown->value("text", "")));
+      }
+      return result["result"].value("value", Json());
+    } catch (const EChromiumError& e) {
+      // The world went away under the call, before we heard of it: wait
+      // for the one that replaces it.
+      if (e.GetKind() != EChromiumError::Kind::Refused ||
+          e.Message().find(u"context") == std::u16string::npos || Clock::now() >= until) {
+        throw;
+      }
+      FrameInfo* again = Frame(frameId);
+      if (again != nullptr && again->ContextId == context) again->ContextId = 0;
+    }
   }
+}
+
+bool Tab::Frozen(const std::string& session) const {
+  return !frozenSession_.empty() && session == frozenSession_;
 }
 
 // --- frames -----------------------------------------------------------
@@ -211,7 +222,9 @@ ComPtr<ChromiumBrowser> Tab::BrowserOf(const std::string& frameId) {
 ComPtr<ChromiumDocument> Tab::DocumentOf(const std::string& frameId) {
   FrameInfo* frame = Frame(frameId);
   if (frame == nullptr || frame->Gone || closed_) return {};
-  if (!frame->Document) frame->Document = platform::MakeCom<ChromiumDocument>(this, frameId);
+  if (!frame->Document || frame->Document->Closed()) {
+    frame->Document = platform::MakeCom<ChromiumDocument>(this, frameId);
+  }
   return frame->Document;
 }
 
@@ -277,6 +290,7 @@ void Tab::Navigate(const std::string& frameId, ApprovedNavigation navigation) {
   if (frame == nullptr || frame->Gone || closed_) return;
   const std::string url = platform::U8(navigation.Url);
   approved_[frameId] = std::move(navigation);
+  if (frameId == mainFrame_) loading_ = true;
   Json params = {{"url", url}};
   if (frameId != mainFrame_) params["frameId"] = frameId;
   Send("Page.navigate", std::move(params), SessionOf(frameId));
@@ -332,7 +346,18 @@ void Tab::OnRequestPaused(const Json& params, const std::string& session) {
     headers += W(name) + u": " + W(value.get<std::string>()) + u"\r\n";
   }
   const Variant postData = body.empty() ? Variant() : Variant::FromBytes(std::move(body));
-  if (RaiseBeforeNavigate2(frameId, url, postData, headers) && !closed_) {
+  // While the request waits, the browser holds every call to the page: the
+  // sinks read what was last taken of it.
+  const std::string wasFrozen = std::exchange(frozenSession_, session);
+  bool allowed = false;
+  try {
+    allowed = RaiseBeforeNavigate2(frameId, url, postData, headers);
+  } catch (...) {
+    allowed = true;
+  }
+  frozenSession_ = wasFrozen;
+  if (allowed && !closed_) {
+    if (frameId == mainFrame_) loading_ = true;
     Send("Fetch.continueRequest", std::move(go), session);
   } else if (!closed_) {
     go["errorReason"] = "Aborted";
@@ -381,7 +406,10 @@ void Tab::OnLifecycle(const Json& params) {
   const bool top = id == mainFrame_;
   if (top) ForEachSink(id, [](platform::PageBrowserEvents& sink) { sink.DownloadComplete(); });
   ForEachSink(id, [&](platform::PageBrowserEvents& sink) { sink.DocumentComplete(browser, url); });
-  if (top) ++completedLoads_;
+  if (top) {
+    ++completedLoads_;
+    loading_ = false;
+  }
   if (ComPtr<ChromiumDocument> document = DocumentOf(id)) {
     document->MarkChanged();
     document->FireLoad();
@@ -405,6 +433,7 @@ void Tab::OnBindingCalled(const Json& params, const std::string& session) {
 
 void Tab::OnCrashed(const std::string& session) {
   ++crashes_;
+  if (session == session_) loading_ = false;
   for (auto& [id, frame] : frames_) {
     if (frame.Session != session && !(session == session_ && frame.Session.empty())) continue;
     frame.ContextId = 0;
@@ -470,6 +499,10 @@ void Tab::Handle(const Json& message) {
     frame.ContextId = context.value("id", int64_t{0});
     frame.Session = session;
     if (frame.Document) frame.Document->MarkChanged();
+  } else if (method == "Runtime.executionContextsCleared") {
+    for (auto& [id, frame] : frames_) {
+      if (frame.Session == session) frame.ContextId = 0;
+    }
   } else if (method == "Runtime.executionContextDestroyed") {
     const int64_t context = params.value("executionContextId", int64_t{0});
     for (auto& [id, frame] : frames_) {
@@ -494,6 +527,9 @@ void Tab::Handle(const Json& message) {
     }
   } else if (method == "Page.lifecycleEvent") {
     OnLifecycle(params);
+  } else if (method == "Page.frameStoppedLoading") {
+    // A top navigation that failed (or went nowhere) ends here too.
+    if (params.value("frameId", "") == mainFrame_) loading_ = false;
   } else if (method == "Page.javascriptDialogOpening") {
     PageDialog dialog{W(params.value("type", "")), W(params.value("message", "")),
                       W(params.value("url", ""))};
@@ -546,7 +582,8 @@ namespace {
 bool NeededForProgress(const Json& message) {
   const std::string method = message.value("method", "");
   return method == "Fetch.requestPaused" || method == "Runtime.executionContextCreated" ||
-         method == "Runtime.executionContextDestroyed" || method == "Inspector.targetCrashed" ||
+         method == "Runtime.executionContextDestroyed" ||
+         method == "Runtime.executionContextsCleared" || method == "Inspector.targetCrashed" ||
          method == "Target.attachedToTarget" || method == "Target.detachedFromTarget" ||
          method == "Page.frameNavigated";
 }
@@ -588,6 +625,12 @@ bool Tab::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds
     platform::WaitForPendingEvents(std::min(left, std::chrono::milliseconds(50)));
     platform::ProcessPendingEvents();
   }
+}
+
+bool Tab::HasQueuedEvents() {
+  if (!inbox_) return false;
+  std::lock_guard lock(inbox_->Lock);
+  return !inbox_->Events.empty();
 }
 
 void Tab::ScheduleFlush() {

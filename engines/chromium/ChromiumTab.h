@@ -93,6 +93,13 @@ public:
   void Send(std::string_view method, Json params, const std::string& session);
   // Calls the page script of frame's current document.
   Json CallPage(const std::string& frameId, const Json& arguments);
+  // The pages of session can't be asked now (a navigation of theirs waits
+  // for its BeforeNavigate2 sinks).
+  bool Frozen(const std::string& session) const;
+  bool FrozenFrame(const std::string& frameId) {
+    const FrameInfo* f = Frame(frameId);
+    return f != nullptr && Frozen(f->Session);
+  }
   void SetDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
   std::chrono::milliseconds Deadline() const noexcept { return deadline_; }
 
@@ -126,6 +133,9 @@ public:
   uint64_t CompletedLoads() const noexcept { return completedLoads_; }
   uint64_t TopNavigations() const noexcept { return topNavigations_; }
   uint64_t Crashes() const noexcept { return crashes_; }
+  // A top navigation is under way (announced, not yet complete or failed).
+  bool Loading() const noexcept { return loading_; }
+  bool HasQueuedEvents();
   std::function<void(const PageDialog&)> DialogHandler;
   std::vector<PageDialog> Dialogs;
 
@@ -159,6 +169,8 @@ private:
   uint64_t completedLoads_ = 0;
   uint64_t topNavigations_ = 0;
   uint64_t crashes_ = 0;
+  bool loading_ = false;
+  std::string frozenSession_;
   int pumping_ = 0;
   // Work posted to the thread checks this before it touches the tab.
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -179,8 +179,13 @@ void DevToolsConnection::CloseAll(const std::u16string& why) {
 int64_t DevToolsConnection::Send(std::string_view method, Json params, const std::string& session,
                                  std::function<void(const Json*)> onReply) {
   auto call = std::make_shared<Pending>();
-  call->Session = session;
   call->OnReply = std::move(onReply);
+  return Post(method, std::move(params), session, call);
+}
+
+int64_t DevToolsConnection::Post(std::string_view method, Json params, const std::string& session,
+                                 const std::shared_ptr<Pending>& call) {
+  call->Session = session;
   int64_t id;
   {
     std::lock_guard lock(lock_);
@@ -219,15 +224,10 @@ Json DevToolsConnection::Call(std::string_view method, Json params, const std::s
     }
     if (closed_) throw EChromiumError(EChromiumError::Kind::Closed, closedWhy_);
   }
-  const int64_t id = Send(method, std::move(params), session);
+  const auto call = std::make_shared<Pending>();
+  const int64_t id = Post(method, std::move(params), session, call);
   std::unique_lock lock(lock_);
-  const auto it = pending_.find(id);
-  std::shared_ptr<Pending> call = it != pending_.end() ? it->second : nullptr;
-  if (!call) {
-    // Answered already (or the connection closed while we sent).
-    lock.unlock();
-    throw EChromiumError(EChromiumError::Kind::Closed, closedWhy_);
-  }
+  if (id == 0) throw EChromiumError(EChromiumError::Kind::Closed, closedWhy_);
   uint64_t seenWakes = wakes_;
   for (;;) {
     if (call->Done) break;

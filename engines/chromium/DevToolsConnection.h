@@ -101,6 +101,10 @@ private:
     std::function<void(const Json*)> OnReply;
   };
 
+  // Registers call under a new id and sends; 0 when the connection is
+  // closed.
+  int64_t Post(std::string_view method, Json params, const std::string& session,
+               const std::shared_ptr<Pending>& call);
   void ReaderMain(LaunchOptions options);
   void Dispatch(std::string_view record);
   void CloseAll(const std::u16string& why);

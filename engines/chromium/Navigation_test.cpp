@@ -93,11 +93,15 @@ TEST_F(Navigation, ASubmissionIsAnnouncedWithItsBodyAndCanBeCancelled) {
               "<button id=go>Go</button></form>");
   ASSERT_TRUE(tab_->Load(server_.Url("/form.html")));
   std::string body, headers;
-  std::u16string target;
+  std::u16string target, city;
   events_->OnBeforeNavigate2 = [&](auto&, const ComPtr<PageBrowser>&, const std::u16string& url,
                                    int32_t, const std::u16string&, const Variant& postData,
                                    const std::u16string& extra, bool& cancel) {
     target = url;
+    // The page is held while its navigation waits: a sink reads what was
+    // last taken of it, and never waits for it.
+    const auto form = DocumentOf(tab_)->forms()->item(0).As<platform::PageFormElement>();
+    city = form->item(0).As<platform::PageInputElement>()->value();
     body = BytesOf(postData);
     headers = platform::U8(extra);
     cancel = true;
@@ -105,6 +109,7 @@ TEST_F(Navigation, ASubmissionIsAnnouncedWithItsBodyAndCanBeCancelled) {
   FindById(DocumentOf(tab_), u"go")->click();
   ASSERT_TRUE(tab_->WaitUntil([&] { return !target.empty(); }, 10s));
   EXPECT_EQ(target, server_.Url("/post"));
+  EXPECT_EQ(city, u"Z\u00FCrich");
   EXPECT_EQ(body, "city=Z%C3%BCrich");
   EXPECT_NE(headers.find("Content-Type: application/x-www-form-urlencoded\r\n"), std::string::npos)
       << headers;
