@@ -135,6 +135,29 @@ TEST_F(SessionTest, AScriptRunsOverServedPagesWithTheRegisteredAddonLoaded) {
   EXPECT_NE(run.Out.find("done     11 commands, every expectation held"), std::string::npos);
 }
 
+// The same session on a real browser: the add-on reads and fills the page
+// through the same interface, and the page's own submission carries it.
+TEST_F(SessionTest, TheSameScriptRunsOnTheChromiumEngine) {
+  RegisterTestAddon();
+  Write(folder_ + "/script.qb",
+        "open {serve}/greet.html\n"
+        "expect value name=greeting \"hello from the add-on\"\n"
+        "type #other \"Ann Smith\"\n"
+        "choose name=colour Green\n"
+        "check name=agree\n"
+        "click #send\n"
+        "expect url {serve}/echo\n"
+        "expect text #echo \"other=Ann Smith\"\n"
+        "expect text #echo \"greeting=hello from the add-on\"\n"
+        "expect text #echo colour=Green\n"
+        "expect text #echo agree=yes\n");
+  const TRun run = Host({"run", "--engine", "chromium", "--registry", registry_, "--serve", site_,
+                         "--timeout", "120", folder_ + "/script.qb"});
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("done     11 commands, every expectation held"), std::string::npos)
+      << run.Out;
+}
+
 TEST_F(SessionTest, DialogsAreAnsweredByCaptionAndTheirTextsCanBeExpected) {
   RegisterTestAddon();
   const TRun run = Script(
