@@ -24,7 +24,7 @@
 #include "bench/BenchPages.h"
 #include "engines/chromium/ChromiumDocument.h"
 #include "engines/chromium/ChromiumEngine.h"
-#include "engines/chromium/ChromiumTesting.h"
+#include "engines/chromium/PageServer.h"
 #include "engines/memdom/MemDocument.h"
 
 namespace qm {

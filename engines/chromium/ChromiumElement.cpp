@@ -2,6 +2,7 @@
 
 #include "engines/chromium/ChromiumTab.h"
 #include "platform/dom/InlineStyle.h"
+#include "platform/dom/ControlText.h"
 #include "platform/rtl/Exception.h"
 #include "platform/rtl/Utf.h"
 
@@ -11,6 +12,9 @@ using platform::U8;
 
 namespace {
 
+using platform::NormalizeNewlines;
+using platform::StripNewlines;
+
 // The engine's own identity of an element object, for AsChromiumElement.
 constexpr platform::IID ChromiumElementIid =
     platform::MakeGuid("{6A1E2B41-51C3-4E0B-9C7A-2D4F0E8B1501}");
@@ -19,29 +23,6 @@ std::u16string Lower(std::u16string_view text) {
   std::u16string out(text);
   for (char16_t& c : out) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  }
-  return out;
-}
-
-std::u16string StripNewlines(std::u16string_view value) {
-  std::u16string out;
-  out.reserve(value.size());
-  for (char16_t c : value) {
-    if (c != u'\r' && c != u'\n') out.push_back(c);
-  }
-  return out;
-}
-
-std::u16string NormalizeNewlines(std::u16string_view value) {
-  std::u16string out;
-  out.reserve(value.size());
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == u'\r') {
-      out.push_back(u'\n');
-      if (i + 1 < value.size() && value[i + 1] == u'\n') ++i;
-    } else {
-      out.push_back(value[i]);
-    }
   }
   return out;
 }

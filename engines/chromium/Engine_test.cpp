@@ -39,19 +39,7 @@ using platform::PageElement;
 using platform::PageInputElement;
 using platform::PageSelectElement;
 
-class EngineTest : public ::testing::Test {
-protected:
-  void Load(const std::string& html) {
-    server_.Add("/page.html", html);
-    ASSERT_TRUE(tab_->Load(server_.Url("/page.html")));
-    doc_ = DocumentOf(tab_);
-    ASSERT_TRUE(doc_);
-  }
-  ComPtr<PageElement> ById(std::u16string_view id) { return FindById(doc_, id); }
-
-  PageServer server_;
-  ComPtr<ChromiumBrowser> tab_ = OpenTab();
-  ComPtr<platform::PageDocument> doc_;
+class EngineTest : public PageTest {
 };
 
 TEST_F(EngineTest, ReadsFormsAndControlsOfTheLoadedPage) {

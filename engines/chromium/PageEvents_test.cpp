@@ -20,20 +20,9 @@ using platform::PageElement;
 using platform::PageEventType;
 using platform::PageInputElement;
 
-class PageScripts : public ::testing::Test {
+class PageScripts : public PageTest {
 protected:
-  void Load(const std::string& html) {
-    server_.Add("/page.html", html);
-    ASSERT_TRUE(tab_->Load(server_.Url("/page.html")));
-    doc_ = DocumentOf(tab_);
-    ASSERT_TRUE(doc_);
-  }
-  ComPtr<PageElement> ById(std::u16string_view id) { return FindById(doc_, id); }
   std::u16string Log() { return ById(u"log")->innerText(); }
-
-  PageServer server_;
-  ComPtr<ChromiumBrowser> tab_ = OpenTab();
-  ComPtr<platform::PageDocument> doc_;
 };
 
 TEST_F(PageScripts, AFormBuiltAfterTheLoadIsFound) {

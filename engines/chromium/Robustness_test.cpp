@@ -16,21 +16,7 @@ using platform::PageInputElement;
 using platform::PageOptionElement;
 using platform::PageSelectElement;
 
-class HostilePages : public ::testing::Test {
-protected:
-  void Load(const std::string& html) {
-    server_.Add("/page.html", html);
-    ASSERT_TRUE(tab_->Load(server_.Url("/page.html")));
-    doc_ = DocumentOf(tab_);
-    ASSERT_TRUE(doc_);
-  }
-  ComPtr<platform::PageFormElement> Form(int32_t index) {
-    return doc_->forms()->item(index).As<platform::PageFormElement>();
-  }
-
-  PageServer server_;
-  ComPtr<ChromiumBrowser> tab_ = OpenTab();
-  ComPtr<platform::PageDocument> doc_;
+class HostilePages : public PageTest {
 };
 
 TEST_F(HostilePages, AHundredThousandControlsAreReadAndFilled) {

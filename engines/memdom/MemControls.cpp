@@ -3,10 +3,14 @@
 #include "engines/memdom/MemDocument.h"
 #include "engines/memdom/MemElements.h"
 #include "engines/memdom/MemEvents.h"
+#include "platform/dom/ControlText.h"
 #include "platform/rtl/Exception.h"
 
 namespace qm::memdom {
 namespace {
+
+using platform::NormalizeNewlines;
+using platform::StripNewlines;
 
 constexpr std::u16string_view InputTypes[] = {
     u"hidden",   u"text",  u"search", u"tel",      u"url",   u"email",
@@ -14,30 +18,6 @@ constexpr std::u16string_view InputTypes[] = {
     u"number",   u"range", u"color",  u"checkbox", u"radio", u"file",
     u"submit",   u"image", u"reset",  u"button",
 };
-
-// A one-line control's value has no line breaks.
-std::u16string StripNewlines(std::u16string_view value) {
-  std::u16string out;
-  out.reserve(value.size());
-  for (char16_t c : value) {
-    if (c != u'\r' && c != u'\n') out.push_back(c);
-  }
-  return out;
-}
-
-std::u16string NormalizeNewlines(std::u16string_view value) {
-  std::u16string out;
-  out.reserve(value.size());
-  for (size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == u'\r') {
-      out.push_back(u'\n');
-      if (i + 1 < value.size() && value[i + 1] == u'\n') ++i;
-    } else {
-      out.push_back(value[i]);
-    }
-  }
-  return out;
-}
 
 // Leading white space, an optional "+", digits; what follows is ignored.
 // fallback for no digits or a number beyond int32.
