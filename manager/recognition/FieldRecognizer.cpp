@@ -184,15 +184,22 @@ std::vector<TFieldRecognizer::TCandidate> TFieldRecognizer::Candidates(
         found = terms_.find(glued);
       }
       if (found == terms_.end()) continue;
+      const TCandidate candidate{0, first, last + 1, spanning, chars};
       // A phrase known to be no field outranks a field's synonym inside it
       // wherever the parts fall ("phone[country]").
-      if (found->second.NotField) candidates.push_back({NotField, first, last + 1, false, chars});
+      if (found->second.NotField) {
+        TCandidate notField = candidate;
+        notField.Field = NotField;
+        notField.Spanning = false;
+        candidates.push_back(notField);
+      }
       for (int field : found->second.Fields) {
         if (!Eligible(field, inputKind)) {
           ineligible = true;
           continue;
         }
-        candidates.push_back({field, first, last + 1, spanning, chars});
+        candidates.push_back(candidate);
+        candidates.back().Field = field;
       }
     }
   }
@@ -338,9 +345,14 @@ TFieldRecognizer::TChoice TFieldRecognizer::Choose(const std::vector<TCandidate>
   const auto rank = [](const TCandidate& c) {
     return std::make_tuple(c.End, !c.Spanning, c.End - c.First, c.Chars);
   };
+  std::vector<TCheck> checks;
+  checks.reserve(candidates.size());
+  for (const TCandidate& candidate : candidates)
+    checks.push_back(Check(candidate, words, info, inputKind));
   TChoice choice;
-  for (const TCandidate& candidate : candidates) {
-    const TCheck check = Check(candidate, words, info, inputKind);
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const TCandidate& candidate = candidates[i];
+    const TCheck& check = checks[i];
     if (check.Outcome != TOutcome::Found) {
       if (!choice.Closest || rank(candidate) > rank(*choice.Closest)) {
         choice.Closest = &candidate;
@@ -348,6 +360,7 @@ TFieldRecognizer::TChoice TFieldRecognizer::Choose(const std::vector<TCandidate>
       }
       continue;
     }
+    if (Shadowed(candidate, candidates, checks, info)) continue;
     if (choice.Best && rank(candidate) < rank(*choice.Best)) continue;
     if (!choice.Best || rank(candidate) > rank(*choice.Best)) {
       choice.Best = &candidate;
@@ -359,6 +372,25 @@ TFieldRecognizer::TChoice TFieldRecognizer::Choose(const std::vector<TCandidate>
     }
   }
   return choice;
+}
+
+bool TFieldRecognizer::Shadowed(const TCandidate& candidate,
+                                const std::vector<TCandidate>& candidates,
+                                const std::vector<TCheck>& checks,
+                                const std::vector<TWordInfo>& info) const {
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const TCandidate& other = candidates[i];
+    if (checks[i].Outcome != TOutcome::Found) continue;
+    // Other starts before and ends inside this one...
+    if (other.First >= candidate.First || other.End <= candidate.First) continue;
+    if (other.End >= candidate.End) continue;
+    // ...and this one goes on past it by trailing words only.
+    bool trailing = true;
+    for (size_t k = other.End; k < candidate.End; ++k)
+      trailing = trailing && info[k].Role == TRole::Trailing;
+    if (trailing) return true;
+  }
+  return false;
 }
 
 TFieldRecognizer::TDecision TFieldRecognizer::Settle(TChoice choice, int32_t inputKind) const {

@@ -29,7 +29,9 @@
 //  4. Of the standing candidates the one that ends last wins, as the last
 //     word of a compound name is its head ("address[city]" is the city);
 //     then one inside a part over one across parts ("user[name]" is the
-//     full name, not the user name); then the longer. Phrases the rules
+//     full name, not the user name); then the longer. A synonym that
+//     reaches past another only by trailing words does not outrank it:
+//     "work_phone_number" is the work phone, not "phone number". Phrases the rules
 //     know as no field ("phone country code") take part and win as none.
 //     Two fields still tied leave the control unrecognised: a wrong field
 //     is worse than none.
@@ -179,6 +181,10 @@ private:
   TChoice Choose(const std::vector<TCandidate>& candidates, const std::vector<TNameWord>& words,
                  const std::vector<TWordInfo>& info, int32_t inputKind) const;
   TDecision Settle(TChoice choice, int32_t inputKind) const;
+  // Whether another standing candidate starts before this one and ends
+  // inside it, this one going on past it by trailing words only.
+  bool Shadowed(const TCandidate& candidate, const std::vector<TCandidate>& candidates,
+                const std::vector<TCheck>& checks, const std::vector<TWordInfo>& info) const;
   bool TakesByInputType(const std::vector<TNameWord>& words, const std::vector<TWordInfo>& info,
                         int32_t inputKind, TDecision& decision) const;
   std::vector<TWordInfo> WordInfo(const std::vector<TNameWord>& words) const;

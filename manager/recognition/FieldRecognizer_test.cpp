@@ -328,22 +328,25 @@ TEST(Recognition, ReadsAUsersSynonymsAndLeavesSharedOnesAlone) {
 TEST(AssignSynonym, MovesAWordFromTheFieldThatHadIt) {
   TLexiconData data;
   data.Separators = u" _";
-  data.Goals = {{u"Phone", {u"tel", u"phone"}}, {u"Fax", {u"fax"}}};
+  data.Goals = {{u"Phone", {u"landline", u"phone"}}, {u"Fax", {u"fax"}}};
   TLexicon lexicon;
   BuildLexicon(data, lexicon);
-  EXPECT_TRUE(AssignSynonym(data, lexicon, u"fax", u"TEL"));
+  EXPECT_TRUE(AssignSynonym(data, lexicon, u"fax", u"LANDLINE"));
   EXPECT_EQ(data.Goals[0].Words, std::vector<String>{u"phone"});
-  EXPECT_EQ(data.Goals[1].Words, (std::vector<String>{u"fax", u"TEL"}));
+  EXPECT_EQ(data.Goals[1].Words, (std::vector<String>{u"fax", u"LANDLINE"}));
   // Already there (in meaning): nothing changes.
-  EXPECT_FALSE(AssignSynonym(data, lexicon, u"Fax", u"tel"));
+  EXPECT_FALSE(AssignSynonym(data, lexicon, u"Fax", u"landline"));
   // A field without a goal gets one.
   EXPECT_TRUE(AssignSynonym(data, lexicon, u"Mobile", u"cell_phone"));
   EXPECT_EQ(data.Goals[2].Key, u"Mobile");
   // Words are compared as names are read: glued, split or in other letter
-  // case, "CellPhone" is the synonym "cell_phone".
+  // case, "CellPhone" is the synonym "cell_phone"...
   EXPECT_TRUE(AssignSynonym(data, lexicon, u"Fax", u"CellPhone"));
   EXPECT_TRUE(data.Goals[2].Words.empty());
   EXPECT_FALSE(AssignSynonym(data, lexicon, u"Fax", u"cellphone"));
+  // ...and spellings of one word are one synonym: "tel" takes "phone" along.
+  EXPECT_TRUE(AssignSynonym(data, lexicon, u"Fax", u"tel"));
+  EXPECT_TRUE(data.Goals[0].Words.empty());
   ExpectThrowsExactly<platform::Exception>([&] { AssignSynonym(data, lexicon, u"Fax", u" _ "); },
                                            u"The synonym ' _ ' holds no word");
 }
