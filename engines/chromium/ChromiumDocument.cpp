@@ -79,6 +79,7 @@ ElementRecord ParseRecord(const Json& r) {
   out.Index = r.value("x", -1);
   if (const auto a = r.find("a"); a != r.end() && a->is_array()) {
     for (size_t i = 0; i + 1 < a->size(); i += 2) {
+      if (!(*a)[i].is_string() || !(*a)[i + 1].is_string()) continue;
       out.Attributes.emplace_back(W((*a)[i].get<std::string>()), W((*a)[i + 1].get<std::string>()));
     }
   }
@@ -93,8 +94,9 @@ ElementRecord ParseRecord(const Json& r) {
   out.MaxLength = r.value("m", -1);
   out.OptionIndex = r.value("ix", -1);
   if (const auto o = r.find("o"); o != r.end() && o->is_array()) {
-    for (const Json& id : *o)
-      out.Options.push_back(id.get<int64_t>());
+    for (const Json& id : *o) {
+      if (id.is_number_integer()) out.Options.push_back(id.get<int64_t>());
+    }
   }
   out.Parent = r.value("p", int64_t{0});
   if (r.value("k", true) == false) out.Index = -1;
@@ -281,33 +283,53 @@ void ChromiumDocument::EnsureMirror() {
   taken_ = true;
 }
 
-void ChromiumDocument::ReadMirror(const std::string& text) {
+MirrorData ParseMirror(const std::string& text) {
   const Json mirror = Json::parse(text, nullptr, false);
   if (mirror.is_discarded() || !mirror.is_object()) {
     throw EChromiumError(EChromiumError::Kind::Refused, u"The page answered a broken mirror");
   }
-  url_ = Text(mirror, "u");
-  charset_ = Text(mirror, "cs");
-  for (char16_t& c : charset_) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  MirrorData out;
+  try {
+    out.Url = Text(mirror, "u");
+    out.Charset = Text(mirror, "cs");
+    for (char16_t& c : out.Charset) {
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    }
+    out.Title = Text(mirror, "ti");
+    const auto records = mirror.find("r");
+    if (records == mirror.end() || !records->is_array()) return out;
+    out.Records.reserve(records->size());
+    for (const Json& r : *records) {
+      if (!r.is_object()) continue;
+      out.Records.push_back(ParseRecord(r));
+      out.Records.back().Mirrored = true;
+    }
+  } catch (const Json::exception&) {
+    // A value of the wrong kind: no page script of ours answers that.
+    throw EChromiumError(EChromiumError::Kind::Refused, u"The page answered a broken mirror");
   }
-  title_ = Text(mirror, "ti");
+  return out;
+}
+
+void ChromiumDocument::ReadMirror(const std::string& text) {
+  MirrorData mirror = ParseMirror(text);
+  url_ = std::move(mirror.Url);
+  charset_ = std::move(mirror.Charset);
+  title_ = std::move(mirror.Title);
   records_.clear();
   described_.clear();
   order_.clear();
-  const Json& records = mirror["r"];
-  order_.reserve(records.size());
-  records_.reserve(records.size());
-  for (const Json& r : records) {
-    ElementRecord record = ParseRecord(r);
-    record.Mirrored = true;
-    order_.push_back(record.Id);
-    records_.emplace(record.Id, std::move(record));
+  order_.reserve(mirror.Records.size());
+  records_.reserve(mirror.Records.size());
+  for (ElementRecord& record : mirror.Records) {
+    const int64_t id = record.Id;
+    if (!records_.emplace(id, std::move(record)).second) continue;  // one record per element
+    order_.push_back(id);
   }
   // Forms list their controls, in order.
   for (const int64_t id : order_) {
     const ElementRecord& r = records_[id];
-    if (r.Form == 0) continue;
+    if (r.Form == 0 || r.Form == id) continue;
     const auto form = records_.find(r.Form);
     if (form != records_.end()) form->second.Controls.push_back(id);
   }

@@ -92,6 +92,14 @@ struct ElementRecord {
   bool DropAttribute(std::u16string_view name);
 };
 
+// The mirror as the page script answered it (JSON text). Raises
+// EChromiumError (Refused) for text that is no mirror.
+struct MirrorData {
+  std::u16string Url, Charset, Title;
+  std::vector<ElementRecord> Records;  // document order
+};
+MirrorData ParseMirror(const std::string& text);
+
 class ChromiumWindow final : public platform::ComObject<platform::PageWindow> {
 public:
   explicit ChromiumWindow(ChromiumDocument* document) : document_(document) {}
