@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "core/Common/QMLexicon.h"
+#include "bench/BenchStore.h"
 #include "core/Common/QMTransitUtils.h"
 #include "core/Common/QoraServerBusAdaptor.h"
 #include "core/Common/QoraServerBusProxy.h"
@@ -30,56 +31,7 @@ namespace {
 
 using platform::ComPtr;
 
-constexpr int PageKeys = 1000;
-constexpr int SetsPerKey = 10;
-constexpr int KeysPerSite = 10;
-
-String Text(const std::string& text) {
-  return platform::Utf8ToUtf16(text);
-}
-String KeyOf(int key) {
-  return Text("https://site" + std::to_string(key / KeysPerSite) + ".example/page" +
-              std::to_string(key));
-}
-
-TTransitField Field(int32_t index, const String& name, const char16_t* type, const String& value) {
-  TTransitField field;
-  field.ElementIndex = index;
-  field.Name = name;
-  field.TagName = u"input";
-  field.InputType = type;
-  field.Value = value;
-  return field;
-}
-
-// The form a page key's set j holds: a form of its own, and in every
-// tenth set the site's search form, which the site's other pages have too.
-TTransitFormSet PageForms(int key, int set) {
-  TTransitFormSet forms;
-  TTransitFormCard& own = forms.Add();
-  own.Url = KeyOf(key) + Text("/submit" + std::to_string(set % 3));
-  own.Method = u"post";
-  for (int i = 0; i < 8; ++i) {
-    own.Fields.Add(Field(i, Text("field" + std::to_string(i)), u"text",
-                         Text("value " + std::to_string(set * 8 + i))));
-  }
-  own.Fields.Add(Field(8, u"go", u"submit", u"Send"));
-  own.Fields.Add(Field(-1, u"token", u"hidden", u"abc"));
-  if (set == 0) {
-    TTransitFormCard& search = forms.Add();
-    search.Url = Text("https://site" + std::to_string(key / KeysPerSite) + ".example/search");
-    search.Method = u"get";
-    search.Fields.Add(Field(0, u"q", u"text", u""));
-    search.Fields.Add(Field(1, u"find", u"submit", u"Search"));
-  }
-  return forms;
-}
-
-Bytes StreamOf(const TTransitFormSet& set) {
-  TMemoryStream stream;
-  set.WriteToStream(stream);
-  return stream.Bytes();
-}
+using namespace bench;
 
 struct TWorld {
   std::string Folder;
@@ -90,20 +42,9 @@ struct TWorld {
     Folder = (std::filesystem::temp_directory_path() / "qm-bench-XXXXXX").string();
     if (mkdtemp(Folder.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     auto store = std::make_unique<TManagerStore>(Folder + "/manager.db", &DefaultContent());
-    store->Write(ChangeData, [&] {
-      for (int key = 0; key < PageKeys; ++key) {
-        for (int set = 0; set < SetsPerKey; ++set) {
-          const TTransitFormSet forms = PageForms(key, set);
-          TCardRecord card;
-          card.OwnerKey = KeyOf(key);
-          card.Name = Text("Card " + std::to_string(set));
-          card.Data = StreamOf(forms);
-          store->SaveCard(card, SignaturesOf(forms));
-        }
-      }
-      store->SetFieldValue(store->ActiveProfile().Id, store->FieldCaptioned(u"First name").Id,
-                           u"Ada");
-    });
+    SeedFormSets(*store);
+    store->SetFieldValue(store->ActiveProfile().Id, store->FieldCaptioned(u"First name").Id,
+                         u"Ada");
     Store = store.get();
     Manager = platform::MakeCom<TQoraManager>(std::move(store));
   }

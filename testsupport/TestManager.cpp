@@ -46,14 +46,23 @@ void TTestManager::Start() {
   if (manager_) return;
   manager_ = platform::MakeCom<manager::TQoraManager>(
       std::make_unique<manager::TManagerStore>(storePath_, &manager::DefaultContent()));
-  cookie_ = platform::RegisterActiveObject(
-      CLASS_QoraServer, platform::ComPtr<platform::IUnknown>(manager_.As<platform::IUnknown>()));
+  Register();
 }
 
 void TTestManager::Stop() {
+  Unregister();
+  manager_ = nullptr;
+}
+
+void TTestManager::Unregister() {
   if (cookie_ != 0) platform::RevokeActiveObject(cookie_);
   cookie_ = 0;
-  manager_ = nullptr;
+}
+
+void TTestManager::Register() {
+  if (!manager_ || cookie_ != 0) return;
+  cookie_ = platform::RegisterActiveObject(
+      CLASS_QoraServer, platform::ComPtr<platform::IUnknown>(manager_.As<platform::IUnknown>()));
 }
 
 manager::TQoraManager& TTestManager::Manager() const {

@@ -4,7 +4,8 @@
 // store (with the default content) in a temporary folder, and registers it
 // in the running-object table, so that an agent's GetActiveObject finds it
 // as it would find the user's manager. Stop revokes and releases it (the
-// store stays); Start brings it back on the same store. Store() is a
+// store stays); Start brings it back on the same store. Unregister and
+// Register withdraw it from the table and put it back, still running. Store() is a
 // second connection to the store, as the command line has, for seeding and
 // for reading back what the add-on stored; the manager notices its commits.
 // The folder goes away with the object.
@@ -58,6 +59,10 @@ public:
 
   void Start();
   void Stop();
+  // Withdraws the running manager from the running-object table and puts
+  // it back: meanwhile agents find only what else there is (a bus).
+  void Unregister();
+  void Register();
   bool Running() const noexcept { return static_cast<bool>(manager_); }
   const std::string& StorePath() const noexcept { return storePath_; }
   // The running manager; raises std::logic_error while stopped.

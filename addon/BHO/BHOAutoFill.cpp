@@ -25,11 +25,12 @@ struct TFillingScope {
 
 }  // namespace
 
-bool TVxBrowserHelperObject::FillItemFromSet(const TTransitFormSet& set, TFormItem& item) {
+bool TVxBrowserHelperObject::FillItemFromSet(const TTransitFormSet& set, TFormItem& item,
+                                             const TTransitCardIndex* index) {
   return Reported(loc::FillItemFromSet, [&] {
     TTransitFormCard probe;
     item.BuildCard(probe, CardPartsMatch);
-    const int score = set.FindBestCard(probe);
+    const int score = index != nullptr ? index->FindBestCard(probe) : set.FindBestCard(probe);
     if (score == 0) return false;
     {
       // A navigation that the fill causes (a change script) is no user's
@@ -71,11 +72,14 @@ bool TVxBrowserHelperObject::FillFromFormSet(const std::u16string& formSetName,
         platform::ClearErrorInfo();
       }
     }
+    // A page of many forms meets a set of as many cards: each form finds
+    // its card by key rather than by scoring every card.
+    const TTransitCardIndex index(set);
     bool filledFromCard = false;
     for (const auto& item : pageForms_->Snapshot()) {
       if (item->Owner() == nullptr) continue;  // deleted by what a fill ran
       item->SetCurrent(false);
-      if (FillItemFromSet(set, *item)) {
+      if (FillItemFromSet(set, *item, &index)) {
         filledFromCard = true;
       } else if (fillNew) {
         item->FillFromSet(*agent_, set, onlyEmpty);

@@ -61,6 +61,7 @@
 #include "addon/BHO/QMBHOTypes.h"
 #include "addon/BHO/SHDocVwEvents.h"
 #include "addon/Common/QuillmateAgent.h"
+#include "core/Common/QMTransitIndex.h"
 #include "platform/com/SiteInterfaces.h"
 #include "platform/dom/PageBrowser.h"
 
@@ -156,7 +157,9 @@ public:
   // true when at least one form was filled from a stored card.
   bool FillFromFormSet(const std::u16string& formSetName, const std::u16string& cardName,
                        bool fillNew, bool askManager, bool onlyEmpty, bool& passwordNeeded);
-  bool FillItemFromSet(const TTransitFormSet& set, TFormItem& item);
+  // index, when given, is an index of set (the same answer, found faster).
+  bool FillItemFromSet(const TTransitFormSet& set, TFormItem& item,
+                       const TTransitCardIndex* index = nullptr);
   // false stops the page processing (a refused or impossible submit).
   bool AutoSubmitPage();
   void FillFromProfile(const std::u16string& profile, bool onlyEmpty);

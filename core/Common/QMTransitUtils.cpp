@@ -14,6 +14,7 @@ namespace qm {
 namespace {
 
 using transit_detail::FieldRefs;
+using transit_detail::NeedsEqualValue;
 
 // Answers of a text rule remembered per thread. The rules below depend
 // only on the text and on this thread's collator, which is made once, so
@@ -50,11 +51,6 @@ bool IsValueType(std::u16string_view type) {
   });
 }
 
-// Whether a match of this field also needs a locale-equal Value: submit
-// buttons and hidden inputs carry their meaning in the value alone.
-bool NeedsEqualValue(const TTransitField& field) {
-  return IsInputTag(field.TagName) && IsValueType(field.InputType);
-}
 
 // ---- Stream layout: one description for both directions ----------------
 
@@ -212,6 +208,11 @@ private:
 };
 
 }  // namespace
+
+// Submit buttons and hidden inputs carry their meaning in the value alone.
+bool transit_detail::NeedsEqualValue(const TTransitField& field) {
+  return IsInputTag(field.TagName) && IsValueType(field.InputType);
+}
 
 std::u16string TTransitReadResult::Message() const {
   if (Ok()) return {};

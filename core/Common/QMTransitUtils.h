@@ -189,6 +189,10 @@ using FieldRefs = std::vector<const TTransitField*>;
 int CountPairwise(const FieldRefs& stored, const FieldRefs& probe);
 int CountBucketed(const FieldRefs& stored, const FieldRefs& probe);
 
+// Whether a match of this field (stored or probe: their tag and type are
+// equal when they match) also needs a locale-equal Value.
+bool NeedsEqualValue(const TTransitField& field);
+
 // stored x probe above which CompareFields buckets.
 inline constexpr size_t BucketThreshold = 4096;
 

@@ -151,8 +151,11 @@ private:
   // that name exists and is protected by a locked profile.
   bool WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures);
   String ProposedName(const String& pageKey);
-  // Whether a stored form set holds form exactly (score 100, same address).
-  bool StoredFormMatches(const TCardRecord& card, const TTransitFormCard& form);
+  // A stored form set that may hold one of a page's forms, read once per
+  // MatchPageForms and kept by its forms' exact keys; a damaged one holds
+  // none (and is logged), a sealed one is not read.
+  struct TCandidateSet;
+  std::unique_ptr<TCandidateSet> ReadCandidate(TCardRecord card);
 
   std::unique_ptr<TManagerStore> store_;
   TLog log_;

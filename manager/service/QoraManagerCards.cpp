@@ -1,7 +1,12 @@
 // TQoraManager: form sets, navigation and mail cards, and their defaults.
 #include <algorithm>
+#include <map>
+#include <memory>
 #include <set>
+#include <tuple>
+#include <unordered_map>
 
+#include "core/Common/QMTransitIndex.h"
 #include "core/Common/QMTransitUtils.h"
 #include "core/Common/TextUtils.h"
 #include "core/Common/VxSystem.h"
@@ -59,22 +64,44 @@ void ReadFormsArgument(const Variant& forms, const char* argument, TTransitFormS
   CheckCount(static_cast<size_t>(set.Count()), MaxListItems, argument);
 }
 
-bool TQoraManager::StoredFormMatches(const TCardRecord& card, const TTransitFormCard& form) {
+struct TQoraManager::TCandidateSet {
+  TCardRecord Card;
+  bool Readable = false;
+  TTransitFormSet Forms;
+  std::unordered_map<std::string, std::vector<int>> ByKey;
+
+  // Whether the set holds form (its exact key given) exactly: score 100,
+  // same address.
+  bool Holds(const TTransitFormCard& form, const std::string& key) const {
+    const auto sameKey = ByKey.find(key);
+    if (sameKey == ByKey.end()) return false;
+    return std::any_of(sameKey->second.begin(), sameKey->second.end(), [&](int i) {
+      const TTransitFormCard& s = Forms[i];
+      return s.Url == form.Url && s.Method == form.Method && s.Compare(form) == 100;
+    });
+  }
+};
+
+std::unique_ptr<TQoraManager::TCandidateSet> TQoraManager::ReadCandidate(TCardRecord card) {
+  auto candidate = std::make_unique<TCandidateSet>();
+  candidate->Card = std::move(card);
+  candidate->Readable = CardReadable(candidate->Card);
+  if (!candidate->Readable) return candidate;
   Bytes data;
   try {
-    data = store_->CardData(card);
+    data = store_->CardData(candidate->Card);
   } catch (const EStoreError& e) {
     // One damaged set must not stop matching for the page: it is left out
     // and told in the log (loading it reports the damage).
     if (log_) log_("MatchPageForms: " + platform::U8(e.Message()));
-    return false;
+    return candidate;
   }
   TMemoryStream stream(std::move(data));
-  TTransitFormSet stored;
-  if (!stored.ReadFromStream(stream)) return false;
-  return std::any_of(stored.begin(), stored.end(), [&](const auto& s) {
-    return s.Url == form.Url && s.Method == form.Method && s.Compare(form) == 100;
-  });
+  if (!candidate->Forms.ReadFromStream(stream)) return candidate;
+  for (int i = 0; i < candidate->Forms.Count(); ++i) {
+    candidate->ByKey[TTransitCardIndex::ExactKey(candidate->Forms[i])].push_back(i);
+  }
+  return candidate;
 }
 
 String TQoraManager::ProposedName(const String& pageKey) {
@@ -171,21 +198,32 @@ HRESULT TQoraManager::MatchPageForms(const String& url, const Variant& forms, Va
     std::vector<String> entries;
     std::set<int64_t> listed;
     store_->Read([&] {
-      for (const TCardRecord& card : store_->CardsOf(url, StoredFormSet)) {
-        entries.push_back(url + u"=" + card.Name);
-        listed.insert(card.Id);
+      // The page's own sets by name only: their streams (often large) are
+      // not needed here, and the signature lookup below leaves them out.
+      for (const String& name : store_->CardNames(url, StoredFormSet)) {
+        entries.push_back(url + u"=" + name);
       }
       // Sets saved for other pages that hold one of this page's forms
       // exactly (score 100, same action address): the signature index
-      // names the candidates, Compare decides.
+      // names the candidates, Compare decides. A page of many forms has
+      // many of one signature: each signature is looked up once, and each
+      // candidate set read once and kept by its forms' exact keys.
+      std::map<std::tuple<String, String, int64_t>, std::vector<int64_t>> candidates;
+      std::map<int64_t, std::unique_ptr<TCandidateSet>> read;
       for (const TTransitFormCard& form : page) {
-        for (int64_t id : store_->CardsWithSignature(SignatureOf(form), url)) {
+        const TFormSignature signature = SignatureOf(form);
+        const auto [at, isNew] = candidates.try_emplace(
+            std::make_tuple(signature.ActionUrl, signature.Method, signature.Shape));
+        if (isNew) at->second = store_->CardsWithSignature(signature, url);
+        const std::string key = TTransitCardIndex::ExactKey(form);
+        for (int64_t id : at->second) {
           if (listed.count(id) > 0) continue;
-          const TCardRecord card = store_->CardById(id);
+          std::unique_ptr<TCandidateSet>& stored = read[id];
+          if (!stored) stored = ReadCandidate(store_->CardById(id));
           // A set sealed for a locked profile cannot be read: its stored
           // signature stands for it, and loading it asks for the password.
-          if (CardReadable(card) && !StoredFormMatches(card, form)) continue;
-          entries.push_back(card.OwnerKey + u"=" + card.Name);
+          if (stored->Readable && !stored->Holds(form, key)) continue;
+          entries.push_back(stored->Card.OwnerKey + u"=" + stored->Card.Name);
           listed.insert(id);
         }
       }

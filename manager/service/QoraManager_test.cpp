@@ -292,6 +292,34 @@ TEST_F(QoraManagerTest, MatchPageFormsListsThePagesCardsAndExactMatchesElsewhere
   EXPECT_EQ(line, u"");
 }
 
+TEST_F(QoraManagerTest, AmongManyFormsOfOneShapeTheOneAnotherPageHoldsIsFound) {
+  // A page of many forms of one shape (comment forms, differing in their
+  // hidden value); another page's set holds one of them, its own set all.
+  const String action = u"https://blog.example/comment";
+  TTransitFormSet page;
+  for (int i = 0; i < 50; ++i) {
+    page.Add(LoginPage(action, u"", u"t" + IntToText(i))[0]);
+  }
+  bool saved = false, passwordNeeded = false;
+  ASSERT_EQ(server_->SaveFormSet(u"https://blog.example/", u"All", u"", Stream(page), saved,
+                                 passwordNeeded),
+            S_OK);
+  ASSERT_EQ(server_->SaveFormSet(u"https://blog.example/post", u"Last", u"",
+                                 Stream(LoginPage(action, u"", u"t49")), saved, passwordNeeded),
+            S_OK);
+  ASSERT_EQ(server_->SaveFormSet(u"https://blog.example/draft", u"None", u"",
+                                 Stream(LoginPage(action, u"", u"t50")), saved, passwordNeeded),
+            S_OK);
+  Variant matches;
+  String line;
+  bool hasMatch = false;
+  ASSERT_EQ(server_->MatchPageForms(u"https://blog.example/", Stream(page), matches, line,
+                                    hasMatch),
+            S_OK);
+  EXPECT_EQ(Texts(matches), (std::vector<std::string>{"https://blog.example/=All",
+                                                      "https://blog.example/post=Last"}));
+}
+
 TEST_F(QoraManagerTest, TheDefaultForTheActiveProfileWinsTheLine) {
   const String page = u"https://a.example";
   bool saved = false, passwordNeeded = false;

@@ -1,0 +1,45 @@
+// TTransitCardIndex: the best card of a form set for many probes, without
+// comparing each probe with every card.
+//
+// A page of thousands of forms, filled from a stored set of as many cards,
+// would otherwise score every form against every card. But a card scores
+// 100 against a probe exactly when their exact keys are equal: the same
+// method and, field for field, the same indexed fields in order and the
+// same unindexed fields in any order, each taken by ElementIndex, TagName,
+// InputType and Name, and for submit and hidden inputs also by the
+// collation key of Value (LocaleEqualKey: equal keys are exactly the
+// locale-equal values); a click card by its address alone. So the index
+// keeps the cards by key and answers a probe from the cards of its key,
+// each confirmed with Compare; only a probe that no card scores 100
+// against is scored against every card, as TTransitFormSet::FindBestCard
+// does. The answer is always FindBestCard's: the first card of the best
+// score.
+//
+// The index refers to the set: the set must outlive it and stay unchanged.
+// Not synchronised; one thread at a time (collation keys are per thread).
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/Common/QMTransitUtils.h"
+
+namespace qm {
+
+class TTransitCardIndex {
+public:
+  explicit TTransitCardIndex(const TTransitFormSet& set);
+
+  // As set.FindBestCard(probe, bestIndex).
+  int FindBestCard(TTransitFormCard& probe, int* bestIndex = nullptr) const;
+
+  // The exact key of a card (see the header comment).
+  static std::string ExactKey(const TTransitFormCard& card);
+
+private:
+  const TTransitFormSet& set_;
+  std::unordered_map<std::string, std::vector<int>> byKey_;
+};
+
+}  // namespace qm
