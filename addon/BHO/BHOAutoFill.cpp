@@ -30,13 +30,15 @@ bool TVxBrowserHelperObject::FillItemFromSet(const TTransitFormSet& set, TFormIt
   return Reported(loc::FillItemFromSet, [&] {
     TTransitFormCard probe;
     item.BuildCard(probe, CardPartsMatch);
-    const int score = index != nullptr ? index->FindBestCard(probe) : set.FindBestCard(probe);
+    // The best stored card; the index names it without copying it.
+    int at = -1;
+    const int score = index != nullptr ? index->BestCard(probe, at) : set.FindBestCard(probe, &at);
     if (score == 0) return false;
     {
       // A navigation that the fill causes (a change script) is no user's
       // submission.
       const TFillingScope filling(filling_);
-      item.FillFromCard(*agent_, probe);
+      item.FillFromCard(*agent_, set[at]);
     }
     if (navigationStarted_) throw EBeforeNavigate();
     item.MatchScore = score;

@@ -100,9 +100,14 @@ void MarkBoundElement(const ComPtr<PageElement>& element, const std::u16string& 
   Swallowed([&] {
     tracker.Untrack(element);
     const ComPtr<platform::PageStyle> style = element->style();
-    SetAttributeText(element, ProfileFieldAttribute, u"");
-    if (style) style->setBackgroundColor(u"");
-    element->setTitle(u"");
+    // Only what is there is emptied: most controls a fill touches carry no
+    // mark, and a write that changes nothing still raises its events.
+    std::u16string bound;
+    if (GetAttributeText(element, ProfileFieldAttribute, bound) && !bound.empty()) {
+      SetAttributeText(element, ProfileFieldAttribute, u"");
+    }
+    if (style && !style->backgroundColor().empty()) style->setBackgroundColor(u"");
+    if (!element->title().empty()) element->setTitle(u"");
     if (profileField.empty()) return;
     if (style) style->setBackgroundColor(BoundBackgroundColor);
     SetAttributeText(element, ProfileFieldAttribute, profileField);

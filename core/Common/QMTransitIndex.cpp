@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/Common/LocationCodes.h"
 #include "core/Common/TextUtils.h"
+#include "core/Common/VxSystem.h"
 
 namespace qm {
 namespace {
@@ -62,21 +64,43 @@ std::string TTransitCardIndex::ExactKey(const TTransitFormCard& card) {
 }
 
 TTransitCardIndex::TTransitCardIndex(const TTransitFormSet& set) : set_(set) {
+  if (set.Count() <= WalkedCards) return;
   for (int i = 0; i < set.Count(); ++i)
     byKey_[ExactKey(set[i])].push_back(i);
 }
 
 int TTransitCardIndex::FindBestCard(TTransitFormCard& probe, int* bestIndex) const {
-  const auto found = byKey_.find(ExactKey(probe));
-  if (found != byKey_.end()) {
-    for (int i : found->second) {
-      if (set_[i].Compare(probe) != 100) continue;
-      if (bestIndex != nullptr) *bestIndex = i;
-      probe.Assign(set_[i]);
-      return 100;
+  int at = -1;
+  const int score = BestCard(probe, at);
+  if (bestIndex != nullptr) *bestIndex = at;
+  if (score > 0) probe.Assign(set_[at]);
+  return score;
+}
+
+int TTransitCardIndex::BestCard(const TTransitFormCard& probe, int& bestIndex) const {
+  return Reported(loc::TransitFindBestCard, [&] {
+    bestIndex = -1;
+    if (!byKey_.empty()) {
+      const auto found = byKey_.find(ExactKey(probe));
+      if (found != byKey_.end()) {
+        for (int i : found->second) {
+          if (set_[i].Compare(probe) != 100) continue;
+          bestIndex = i;
+          return 100;
+        }
+      }
     }
-  }
-  return set_.FindBestCard(probe, bestIndex);
+    // The set's own walk: a later card wins only with a greater score.
+    int best = 0;
+    for (int i = 0; i < set_.Count() && best < 100; ++i) {
+      const int score = set_[i].Compare(probe);
+      if (score > best) {
+        best = score;
+        bestIndex = i;
+      }
+    }
+    return best;
+  });
 }
 
 }  // namespace qm

@@ -15,6 +15,9 @@
 // does. The answer is always FindBestCard's: the first card of the best
 // score.
 //
+// A set of few cards is simply walked: keys cost more than a walk there,
+// where most comparisons end at the first field.
+//
 // The index refers to the set: the set must outlive it and stay unchanged.
 // Not synchronised; one thread at a time (collation keys are per thread).
 #pragma once
@@ -33,9 +36,15 @@ public:
 
   // As set.FindBestCard(probe, bestIndex).
   int FindBestCard(TTransitFormCard& probe, int* bestIndex = nullptr) const;
+  // The same answer without copying the card into probe: the score, and
+  // bestIndex (-1 when the score is 0).
+  int BestCard(const TTransitFormCard& probe, int& bestIndex) const;
 
   // The exact key of a card (see the header comment).
   static std::string ExactKey(const TTransitFormCard& card);
+
+  // Sets of more cards than this are indexed.
+  static constexpr int WalkedCards = 32;
 
 private:
   const TTransitFormSet& set_;

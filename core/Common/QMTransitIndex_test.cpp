@@ -48,7 +48,9 @@ TEST(TransitCardIndex, AnswersAsTheSetsOwnWalkForEveryProbe) {
   RandomCards random(7);
   for (int round = 0; round < 40; ++round) {
     TTransitFormSet set;
-    for (int i = 0; i < 30; ++i)
+    // Both ways: walked (few cards) and indexed (many).
+    const int cards = round % 2 == 0 ? 10 : TTransitCardIndex::WalkedCards + 20;
+    for (int i = 0; i < cards; ++i)
       set.Add(random.Card());
     const TTransitCardIndex index(set);
     for (int p = 0; p < 60; ++p) {

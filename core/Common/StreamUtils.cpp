@@ -93,13 +93,15 @@ bool ReadWideString(TMemoryStream& stream, std::u16string& text) {
   // Allocate only what is really there: a huge prefix on a short stream
   // must not reserve gigabytes.
   const int64_t units = std::min(n, stream.Remaining() / 2);
-  std::vector<uint8_t> bytes(static_cast<size_t>(units * 2));
-  stream.Read(bytes.data(), units * 2);
-  text.assign(static_cast<size_t>(units), u'\0');
-  for (int64_t i = 0; i < units; ++i) {
-    text[static_cast<size_t>(i)] =
-        static_cast<char16_t>(bytes[static_cast<size_t>(2 * i)] |
-                              bytes[static_cast<size_t>(2 * i + 1)] << 8);
+  // Straight from the stream's bytes: a transit set is thousands of short
+  // strings, and a copy in between doubles their allocations.
+  text.resize(static_cast<size_t>(units));
+  if (units > 0) {
+    const uint8_t* bytes = stream.Bytes().data() + stream.Position();
+    for (int64_t i = 0; i < units; ++i) {
+      text[static_cast<size_t>(i)] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    stream.SetPosition(stream.Position() + units * 2);
   }
   if (units < n) {
     stream.SetPosition(std::max(stream.Position(), stream.Size()));  // a short read takes the rest

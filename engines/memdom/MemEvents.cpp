@@ -67,6 +67,12 @@ bool DispatchEvent(MemElement& target, PageEventType type, std::u16string_view p
                    Dispatch how) {
   MemDocument* document = target.OwnerDocument();
   if (document == nullptr || document->Closed()) return true;
+  // An event that stays at its target, runs no script and has no sink
+  // there reaches nobody: a program's value writes mostly are such.
+  if (!how.Bubbles && !how.RunsScripts) {
+    const ListenerList* listeners = target.ListenersIfAny();
+    if (listeners == nullptr || listeners->Empty()) return true;
+  }
   const ComPtr<MemDocument> keepDocument(document);
   const auto event =
       MakeCom<MemEvent>(type, ComPtr<PageElement>(&target), std::u16string(property));
