@@ -16,6 +16,7 @@
 #include "addon/BHO/ElementTracker.h"
 #include "addon/BHO/FillFormUtils.h"
 #include "bench/BenchPages.h"
+#include "bench/BenchReport.h"
 #include "core/Common/QMLexicon.h"
 #include "engines/memdom/MemDocument.h"
 
@@ -142,41 +143,24 @@ BENCHMARK(BM_Big5MB_FillFromCards)->Unit(benchmark::kMillisecond);
 
 // The console output, then every figure over its page's Gumbo parse
 // ("BM_<page>_<what>" over "BM_<page>_GumboParse").
-class RatioReporter final : public benchmark::ConsoleReporter {
+class RatioReporter final : public bench::TTimesReporter {
 public:
-  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-      }
-    }
-  }
   void Finalize() override {
-    ConsoleReporter::Finalize();
+    TTimesReporter::Finalize();
     std::printf("\nAs multiples of the Gumbo parse of the same page:\n");
-    for (const auto& [name, time] : times_) {
+    for (const auto& [name, time] : RealTimes()) {
       const size_t cut = name.rfind('_');
-      const auto floor = times_.find(name.substr(0, cut) + "_GumboParse");
-      if (floor == times_.end() || floor->first == name) continue;
-      std::printf("  %-28s %6.3f\n", name.c_str(), time / floor->second);
+      const double floor = RealTime(name.substr(0, cut) + "_GumboParse");
+      if (floor <= 0 || name.ends_with("_GumboParse")) continue;
+      std::printf("  %-28s %6.3f\n", name.c_str(), time / floor);
     }
   }
-
-private:
-  std::map<std::string, double> times_;
 };
 
 }  // namespace
 }  // namespace qm
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   qm::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return qm::bench::RunBenchmarks(argc, argv, reporter);
 }

@@ -22,11 +22,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
 
 #include "bench/BenchPages.h"
+#include "bench/BenchReport.h"
 #include "bench/BenchStore.h"
 #include "core/Common/QoraServerBusAdaptor.h"
 #include "core/Common/QoraServerBusProxy.h"
@@ -257,56 +257,32 @@ BENCHMARK(BM_ThousandPageLoads)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The console output, then per page the processing over its Gumbo parse
 // and the bus figure over in-process.
-class RatioReporter final : public benchmark::ConsoleReporter {
+class RatioReporter final : public bench::TTimesReporter {
 public:
-  RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-        times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-        cpuTimes_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-      }
-    }
-  }
   void Finalize() override {
-    ConsoleReporter::Finalize();
+    TTimesReporter::Finalize();
     for (const char* page : {"Forms", "Big5MB"}) {
       const std::string name = std::string("BM_") + page;
-      const double parse = Time(name + "_GumboParse");
-      const double process = Time(name + "_ProcessPage");
-      const double bus = Time(name + "_ProcessPageOverBus");
+      const double parse = RealTime(name + "_GumboParse");
+      const double process = RealTime(name + "_ProcessPage");
+      const double bus = RealTime(name + "_ProcessPageOverBus");
       if (parse > 0 && process > 0) {
         std::printf("%s: page processing / parse: %.3f\n", page, process / parse);
         // On a busy machine the time the thread actually ran says more.
         std::printf("%s: page processing / parse (CPU time): %.3f\n", page,
-                    Time(name + "_ProcessPage", cpuTimes_) / Time(name + "_GumboParse", cpuTimes_));
+                    CpuTime(name + "_ProcessPage") / CpuTime(name + "_GumboParse"));
       }
       if (process > 0 && bus > 0) {
         std::printf("%s: page processing over D-Bus / in process: %.3f\n", page, bus / process);
       }
     }
   }
-
-private:
-  double Time(const std::string& name) const { return Time(name, times_); }
-  static double Time(const std::string& name, const std::map<std::string, double>& times) {
-    const auto found = times.find(name);
-    return found == times.end() ? 0 : found->second;
-  }
-  std::map<std::string, double> times_;
-  std::map<std::string, double> cpuTimes_;
 };
 
 }  // namespace
 }  // namespace qm
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   qm::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return qm::bench::RunBenchmarks(argc, argv, reporter);
 }

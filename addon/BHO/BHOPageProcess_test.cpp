@@ -160,6 +160,36 @@ TEST_F(PageProcessing, FormsInFramesAreFilledFromOneStoredSet) {
     EXPECT_EQ(item->MatchScore, 100);
 }
 
+TEST_F(PageProcessing, TheFillDialogOpenedByHandListsThePageAndFillsFromAProfile) {
+  env.Manager.SetOptions(0x59 & ~0x08 & ~0x01);  // no automatic show, no automatic fill
+  env.Manager.SetFieldValue(u"First name", u"Ada");
+  Window().AddPage(u"http://shop.example/login", LoginPage);
+  Window().Load(u"http://shop.example/login");
+  TypeAndSave(u"ada", u"secret", u"Mine");
+  Window().Load(u"http://shop.example/login");
+  EXPECT_EQ(FillDialogShows(), 0);
+  EXPECT_EQ(Helper().Agent().FormCards().Count(), 1) << "matched, though nothing is offered";
+
+  // The toolbar's "Fill form": the page is processed again for the dialog,
+  // which lists the stored card and the profiles.
+  Helper().Agent().ResetPage();
+  Helper().Agent().ShowDialog(true);
+  const TQMDialog* dialog = Helper().Agent().FillDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(dialog->Entries().size(), 1u);
+  EXPECT_EQ(dialog->Entries()[0].Name, u"Mine");
+  EXPECT_EQ(dialog->ProfileListBox.Count(), 1);
+
+  // Choosing the profile and no card fills the page from the profile.
+  Window().AddPage(u"http://club.example/join", "<form><input id=fn name=first_name></form>");
+  Window().Load(u"http://club.example/join");
+  Helper().Agent().ShowDialog(true);
+  env.Backend.Perform(*Helper().Agent().FillDialog(),
+                      Action::Select(u"ProfileListBox", u"Default"));
+  env.Backend.Perform(*Helper().Agent().FillDialog(), Action::Click(u"BitBtn2"));
+  EXPECT_EQ(Window().Value(u"fn"), u"Ada");
+}
+
 TEST_F(PageProcessing, TwoWindowsOfOneProcessNeverProcessAtTheSameTime) {
   Window().AddPage(u"http://a.example/", LoginPage);
   TBhoWindow other;
