@@ -56,7 +56,9 @@ TEST_F(HelperObject, PublishesItsAgentOnTheBrowserAndNeverGivesItsSiteOut) {
 }
 
 TEST_F(HelperObject, ABrowserWithoutAWindowHandleLeavesTheWindowToTheSite) {
-  TBhoWindow window({.BrowserKnowsWindow = false});
+  TBhoWindow::TOptions options;
+  options.BrowserKnowsWindow = false;
+  TBhoWindow window(options);
   EXPECT_EQ(window.Browser()->HWND(), 0);
   EXPECT_EQ(window.Helper().BrowserWindow(), window.Window());
 }
