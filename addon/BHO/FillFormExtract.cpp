@@ -1,5 +1,7 @@
 // Extraction: the readers of controls and of whole forms (see
 // FillFormUtils.h).
+#include <utility>
+
 #include "addon/BHO/FillFormUtils.h"
 #include "core/Common/LocationCodes.h"
 #include "core/Common/TextUtils.h"
@@ -72,7 +74,7 @@ void ReadTextAreaInfo(const ComPtr<PageElement>& element, TElementInfo& info) {
 }
 
 // Field number counter of ReadFormFields' walk: appends control's field.
-void AppendField(const ComPtr<PageElement>& control, const TElementInfo& info,
+void AppendField(const ComPtr<PageElement>& control, TElementInfo&& info,
                  int32_t submitterIndex, int32_t& counter, TTransitFormCard& card) {
   TTransitField& field = card.Fields.Add();
   if (info.Tag == u"input" && info.Type == u"hidden") {
@@ -83,10 +85,10 @@ void AppendField(const ComPtr<PageElement>& control, const TElementInfo& info,
       card.SubmitFieldIndex = card.Fields.Count() - 1;
     }
   }
-  field.Name = info.Name;
-  field.TagName = info.Tag;
-  field.InputType = info.Type;
-  field.Value = info.Value;
+  field.Name = std::move(info.Name);
+  field.TagName = std::move(info.Tag);
+  field.InputType = std::move(info.Type);
+  field.Value = std::move(info.Value);
   GetAttributeText(control, ProfileFieldAttribute, field.ProfileField);
   field.ValueKind = ValueKindLiteral;
   field.Values.clear();
@@ -157,9 +159,9 @@ void ReadFormFields(const ComPtr<PageElement>& form, const ComPtr<PageElement>& 
       const int32_t length = view->length();
       for (int32_t i = 0; i < length; ++i) {
         const ComPtr<PageElement> control = view->item(i);
-        const TElementInfo info = GetElementInfo(control);
+        TElementInfo info = GetElementInfo(control);
         if (info.Tag.empty()) continue;
-        AppendField(control, info, submitterIndex, counter, card);
+        AppendField(control, std::move(info), submitterIndex, counter, card);
       }
     });
     // Half a form would be matched as if it were the whole one; and an

@@ -274,16 +274,28 @@ int TTransitFormCard::Compare(const TTransitFormCard& probe) const {
 
 int TTransitFormCard::CompareFields(const TTransitFormCard& probe) const {
   return Reported(loc::TransitCompareFields, [&] {
-    FieldRefs storedIndexed, storedOther, probeIndexed, probeOther;
+    // The indexed fields pair up in order, walked in step: most cards
+    // that don't fit fail at their first pair, before anything is gathered.
+    auto stored = Fields.begin();
+    auto other = probe.Fields.begin();
+    for (;;) {
+      while (stored != Fields.end() && stored->ElementIndex < 0) ++stored;
+      while (other != probe.Fields.end() && other->ElementIndex < 0) ++other;
+      const bool storedDone = stored == Fields.end();
+      if (storedDone || other == probe.Fields.end()) {
+        if (storedDone != (other == probe.Fields.end())) return 0;  // counts differ
+        break;
+      }
+      if (!stored->Matches(*other, true)) return 0;
+      ++stored;
+      ++other;
+    }
+    FieldRefs storedOther, probeOther;
     for (const TTransitField& f : Fields) {
-      (f.ElementIndex >= 0 ? storedIndexed : storedOther).push_back(&f);
+      if (f.ElementIndex < 0) storedOther.push_back(&f);
     }
     for (const TTransitField& f : probe.Fields) {
-      (f.ElementIndex >= 0 ? probeIndexed : probeOther).push_back(&f);
-    }
-    if (storedIndexed.size() != probeIndexed.size()) return 0;
-    for (size_t i = 0; i < storedIndexed.size(); ++i) {
-      if (!storedIndexed[i]->Matches(*probeIndexed[i], true)) return 0;
+      if (f.ElementIndex < 0) probeOther.push_back(&f);
     }
     const bool large = storedOther.size() * probeOther.size() > transit_detail::BucketThreshold;
     const int64_t count = large ? transit_detail::CountBucketed(storedOther, probeOther)

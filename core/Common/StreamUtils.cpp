@@ -1,6 +1,7 @@
 #include "core/Common/StreamUtils.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -81,6 +82,10 @@ void WriteWideString(TMemoryStream& stream, std::u16string_view text) {
   WriteInt32(stream, static_cast<int32_t>(text.size()));
   if (text.empty()) return;
   uint8_t* bytes = stream.WriteInPlace(static_cast<int64_t>(text.size() * 2));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(bytes, text.data(), text.size() * 2);  // the stream's own byte order
+    return;
+  }
   for (size_t i = 0; i < text.size(); ++i) {
     bytes[2 * i] = static_cast<uint8_t>(text[i]);
     bytes[2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
@@ -98,8 +103,12 @@ bool ReadWideString(TMemoryStream& stream, std::u16string& text) {
   text.resize(static_cast<size_t>(units));
   if (units > 0) {
     const uint8_t* bytes = stream.Bytes().data() + stream.Position();
-    for (int64_t i = 0; i < units; ++i) {
-      text[static_cast<size_t>(i)] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(text.data(), bytes, static_cast<size_t>(units) * 2);
+    } else {
+      for (int64_t i = 0; i < units; ++i) {
+        text[static_cast<size_t>(i)] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+      }
     }
     stream.SetPosition(stream.Position() + units * 2);
   }
