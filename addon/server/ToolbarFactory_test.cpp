@@ -69,10 +69,8 @@ protected:
     unregisterServer_ = Entry<platform::DllUnregisterServerFunc>(platform::DllUnregisterServerName);
     getClassObject_ = Entry<platform::DllGetClassObjectFunc>(platform::DllGetClassObjectName);
   }
-  void TearDown() override {
-    if (handle_ != nullptr) ::dlclose(handle_);
-    RegistryFolder::TearDown();
-  }
+  // The library stays loaded, as a browser keeps its add-ons: its server
+  // lives until the process ends.
   template <class F>
   F Entry(const char* name) {
     return reinterpret_cast<F>(::dlsym(handle_, name));
