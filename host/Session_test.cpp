@@ -383,6 +383,17 @@ TEST_F(SessionTest, AScriptPressesToolbarButtonsAndMenuItemsOfTheRunningAddOn) {
   EXPECT_NE(run.Out.find("command  Activate\ntoolbar  [Activate] (released)\nok       line 5"), std::string::npos)
       << run.Out;
   EXPECT_EQ(Count(run.Out, "[Options]"), 1u);
+
+  // The same toolbar in a window of the real browser.
+  Write(folder_ + "/toolbar.qb",
+        "open {serve}/greet.html\n"
+        "expect button Activate checked\n"
+        "command Activate\n"
+        "expect button Activate unchecked\n"
+        "expect button \"Fill form\" enabled\n");
+  const TRun chromium = Host({"run", "--engine", "chromium", "--registry", registry_, "--serve", site_,
+                              "--timeout", "120", folder_ + "/toolbar.qb"});
+  EXPECT_EQ(chromium.Status, 0) << chromium.Out << chromium.Err;
 }
 
 TEST_F(SessionTest, TheHostHasNoPlatformOfItsOwnBesideTheSharedOne) {

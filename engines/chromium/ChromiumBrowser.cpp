@@ -26,6 +26,17 @@ void ChromiumBrowser::Close() {
   }
 }
 
+platform::HRESULT ChromiumBrowser::QueryService(const platform::GUID& service, const platform::IID& iid,
+                                              void** object) {
+  if (object == nullptr) return platform::E_POINTER;
+  *object = nullptr;
+  if (service != platform::SID_SWebBrowserApp || tab_ == nullptr) return platform::E_NOINTERFACE;
+  if (IsTop()) return QueryInterface(iid, object);
+  const ComPtr<ChromiumBrowser> top = tab_->BrowserOf(tab_->MainFrameId());
+  if (!top) return platform::E_NOINTERFACE;
+  return top->QueryInterface(iid, object);
+}
+
 bool ChromiumBrowser::IsTop() const {
   return tab_ != nullptr && (frameId_.empty() || frameId_ == tab_->MainFrameId());
 }

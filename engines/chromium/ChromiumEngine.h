@@ -34,6 +34,7 @@
 #include "engines/chromium/ChromiumProcess.h"
 #include "engines/chromium/DevToolsConnection.h"
 #include "platform/com/PendingEvents.h"
+#include "platform/com/SiteInterfaces.h"
 #include "platform/dom/PageBrowser.h"
 
 namespace qm::chromium {
@@ -82,10 +83,15 @@ private:
 };
 
 // A browser of the engine: a tab's top browser, or one of its frames.
-class ChromiumBrowser final : public platform::ComObject<platform::PageBrowser> {
+class ChromiumBrowser final
+    : public platform::ComObject<platform::PageBrowser, platform::IServiceProvider> {
 public:
   ChromiumBrowser(Tab* tab, std::string frameId);
   ~ChromiumBrowser() override;
+
+  // --- IServiceProvider: SID_SWebBrowserApp is the tab's top browser ---
+  platform::HRESULT QueryService(const platform::GUID& service, const platform::IID& iid,
+                                 void** object) override;
 
   // --- PageBrowser ---
   ComPtr<platform::IUnknown> Document() override;

@@ -152,5 +152,25 @@ TEST_F(Navigation, ACancelledNavigationOfOursGoesNowhere) {
   for (const auto& request : server_.Requests()) EXPECT_NE(request.Path, "/two.html");
 }
 
+TEST_F(Navigation, EveryBrowserHandsOutItsTopBrowserAsTheWebBrowserService) {
+  server_.Add("/a.html", "<p>a</p>");
+  server_.Add("/top.html", "<iframe src=a.html></iframe>");
+  ASSERT_TRUE(tab_->Load(server_.Url("/top.html")));
+  const auto document = tab_->Document().As<platform::PageDocument>();
+  ASSERT_TRUE(document);
+  ComPtr<PageBrowser> frame;
+  const auto all = document->all();
+  for (int32_t i = 0; all && i < all->length() && !frame; ++i) {
+    if (auto element = all->item(i).As<platform::PageFrameElement>()) frame = element->contentBrowser();
+  }
+  ASSERT_TRUE(frame);
+  const ComPtr<PageBrowser> top(tab_.Get());
+  for (const ComPtr<PageBrowser>& asked : {frame, top}) {
+    const auto service = platform::QueryService<PageBrowser>(asked.As<platform::IServiceProvider>(),
+                                                             platform::SID_SWebBrowserApp);
+    EXPECT_EQ(ComIdentity(service), ComIdentity(top));
+  }
+}
+
 }  // namespace
 }  // namespace qm::chromium::testing
