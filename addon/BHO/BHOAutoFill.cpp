@@ -28,8 +28,9 @@ struct TFillingScope {
 bool TVxBrowserHelperObject::FillItemFromSet(const TTransitFormSet& set, TFormItem& item,
                                              const TTransitCardIndex* index) {
   return Reported(loc::FillItemFromSet, [&] {
+    // Only matched, never stored: read as far as matching looks.
     TTransitFormCard probe;
-    item.BuildCard(probe, CardPartsMatch);
+    item.BuildProbe(probe);
     // The best stored card; the index names it without copying it.
     int at = -1;
     const int score = index != nullptr ? index->BestCard(probe, at) : set.FindBestCard(probe, &at);

@@ -48,12 +48,15 @@ using fill_detail::RequireView;
 
 namespace {
 
-void ReadInputInfo(const ComPtr<PageElement>& element, TElementInfo& info) {
+// whole: every value as GetElementInfo gives it; else only the values that
+// matching looks at (submit and hidden inputs).
+void ReadInputInfo(const ComPtr<PageElement>& element, TElementInfo& info, bool whole) {
   Swallowed([&] {
     Reported(loc::GetInputInfo, [&] {
       const auto input = RequireView<PageInputElement>(element);
       info.Type = AsciiLowerCase(input->type());
       info.Name = input->name();
+      if (!whole && !transit_detail::NeedsEqualValue(info.Tag, info.Type)) return;
       if (info.Type == u"checkbox" || info.Type == u"radio") {
         info.Value = input->checked() ? u"true" : u"false";
       } else {
@@ -63,18 +66,18 @@ void ReadInputInfo(const ComPtr<PageElement>& element, TElementInfo& info) {
   });
 }
 
-void ReadTextAreaInfo(const ComPtr<PageElement>& element, TElementInfo& info) {
+void ReadTextAreaInfo(const ComPtr<PageElement>& element, TElementInfo& info, bool whole) {
   Swallowed([&] {
     Reported(loc::GetTextAreaInfo, [&] {
       const auto textarea = RequireView<PageTextAreaElement>(element);
       info.Name = textarea->name();
-      info.Value = textarea->value();
+      if (whole) info.Value = textarea->value();
     });
   });
 }
 
 // Field number counter of ReadFormFields' walk: appends control's field.
-void AppendField(const ComPtr<PageElement>& control, TElementInfo&& info,
+void AppendField(const ComPtr<PageElement>& control, TElementInfo&& info, bool whole,
                  int32_t submitterIndex, int32_t& counter, TTransitFormCard& card) {
   TTransitField& field = card.Fields.Add();
   if (info.Tag == u"input" && info.Type == u"hidden") {
@@ -89,34 +92,77 @@ void AppendField(const ComPtr<PageElement>& control, TElementInfo&& info,
   field.TagName = std::move(info.Tag);
   field.InputType = std::move(info.Type);
   field.Value = std::move(info.Value);
-  GetAttributeText(control, ProfileFieldAttribute, field.ProfileField);
+  if (whole) GetAttributeText(control, ProfileFieldAttribute, field.ProfileField);
   field.ValueKind = ValueKindLiteral;
   field.Values.clear();
 }
 
-}  // namespace
-
-TElementInfo GetElementInfo(const ComPtr<PageElement>& element) {
+TElementInfo ReadElement(const ComPtr<PageElement>& element, bool whole) {
   TElementInfo info;
   Swallowed([&] {
     Reported(loc::GetElementInfo, [&] {
       if (!element) fill_detail::RaiseInterfaceNotSupported();
       info.Tag = AsciiLowerCase(element->tagName());
       if (info.Tag == u"input") {
-        ReadInputInfo(element, info);
+        ReadInputInfo(element, info, whole);
       } else if (info.Tag == u"select") {
-        TSelectInfo select = GetSelectInfo(element);
-        info.Name = std::move(select.Name);
-        info.Type = std::move(select.Type);
-        info.Value = std::move(select.Value);
+        if (whole) {
+          TSelectInfo select = GetSelectInfo(element);
+          info.Name = std::move(select.Name);
+          info.Type = std::move(select.Type);
+          info.Value = std::move(select.Value);
+        } else {
+          Swallowed([&] {
+            Reported(loc::GetSelectInfo, [&] {
+              info.Name = RequireView<PageSelectElement>(element)->name();
+              info.Type = GetTypeAttribute(element);
+            });
+          });
+        }
       } else if (info.Tag == u"textarea") {
-        ReadTextAreaInfo(element, info);
+        ReadTextAreaInfo(element, info, whole);
       } else {
         info.Tag.clear();
       }
     });
   });
   return info;
+}
+
+void ReadFields(const ComPtr<PageElement>& form, const ComPtr<PageElement>& submitter,
+                TTransitFormCard& card, bool whole) {
+  Reported(loc::ReadFormFields, [&] {
+    const int32_t submitterIndex = submitter ? submitter->sourceIndex() : -1;
+    card.SubmitFieldIndex = -1;
+    card.Fields.Clear();
+    const auto view = RequireView<PageFormElement>(form);
+    const bool walked = Swallowed([&] {
+      int32_t counter = 0;
+      const int32_t length = view->length();
+      for (int32_t i = 0; i < length; ++i) {
+        const ComPtr<PageElement> control = view->item(i);
+        TElementInfo info = ReadElement(control, whole);
+        if (info.Tag.empty()) continue;
+        AppendField(control, std::move(info), whole, submitterIndex, counter, card);
+      }
+    });
+    // Half a form would be matched as if it were the whole one; and an
+    // index into fields that are gone would point at nothing.
+    if (!walked) {
+      card.Fields.Clear();
+      card.SubmitFieldIndex = -1;
+    }
+  });
+}
+
+}  // namespace
+
+TElementInfo GetElementInfo(const ComPtr<PageElement>& element) {
+  return ReadElement(element, true);
+}
+
+TElementInfo fill_detail::GetElementShape(const ComPtr<PageElement>& element) {
+  return ReadElement(element, false);
 }
 
 TSelectInfo GetSelectInfo(const ComPtr<PageElement>& element) {
@@ -149,28 +195,12 @@ TSelectInfo GetSelectInfo(const ComPtr<PageElement>& element) {
 
 void ReadFormFields(const ComPtr<PageElement>& form, const ComPtr<PageElement>& submitter,
                     TTransitFormCard& card) {
-  Reported(loc::ReadFormFields, [&] {
-    const int32_t submitterIndex = submitter ? submitter->sourceIndex() : -1;
-    card.SubmitFieldIndex = -1;
-    card.Fields.Clear();
-    const auto view = RequireView<PageFormElement>(form);
-    const bool walked = Swallowed([&] {
-      int32_t counter = 0;
-      const int32_t length = view->length();
-      for (int32_t i = 0; i < length; ++i) {
-        const ComPtr<PageElement> control = view->item(i);
-        TElementInfo info = GetElementInfo(control);
-        if (info.Tag.empty()) continue;
-        AppendField(control, std::move(info), submitterIndex, counter, card);
-      }
-    });
-    // Half a form would be matched as if it were the whole one; and an
-    // index into fields that are gone would point at nothing.
-    if (!walked) {
-      card.Fields.Clear();
-      card.SubmitFieldIndex = -1;
-    }
-  });
+  ReadFields(form, submitter, card, true);
+}
+
+void ReadFormShape(const ComPtr<PageElement>& form, const ComPtr<PageElement>& submitter,
+                   TTransitFormCard& card) {
+  ReadFields(form, submitter, card, false);
 }
 
 std::u16string GetTypeAttribute(const ComPtr<PageElement>& element) {

@@ -26,6 +26,39 @@ TTransitFormCard Read(const ComPtr<MemDocument>& doc, std::u16string_view form,
   return card;
 }
 
+TEST(ReadFormShape, ReadsOnlyTheValuesMatchingLooksAtAndScoresAsTheWholeCard) {
+  auto doc = LoadPage(
+      "<form id=f><input name=user value=jo><input type=hidden name=token value=t1>"
+      "<input type=checkbox name=keep checked><select name=c type=x><option selected>Chile"
+      "</select><textarea name=note>hi</textarea><input id=go type=submit name=go value=Go>"
+      "</form>");
+  const TTransitFormCard whole = Read(doc, u"f", u"go");
+  TTransitFormCard shape;
+  ReadFormShape(ById(doc, u"f"), ById(doc, u"go"), shape);
+  ASSERT_EQ(shape.Fields.Count(), whole.Fields.Count());
+  EXPECT_EQ(shape.SubmitFieldIndex, whole.SubmitFieldIndex);
+  for (int i = 0; i < shape.Fields.Count(); ++i) {
+    const TTransitField& s = shape.Fields[i];
+    const TTransitField& w = whole.Fields[i];
+    EXPECT_EQ(s.ElementIndex, w.ElementIndex);
+    EXPECT_EQ(s.Name, w.Name);
+    EXPECT_EQ(s.TagName, w.TagName);
+    EXPECT_EQ(s.InputType, w.InputType);
+    const bool looked = w.InputType == u"hidden" || w.InputType == u"submit";
+    EXPECT_EQ(s.Value, looked ? w.Value : u"") << "field " << i;
+  }
+  // Stored cards score the shape as they score the whole card.
+  TTransitFormCard otherToken = whole;
+  otherToken.Fields[1].Value = u"t2";
+  TTransitFormCard otherText = whole;
+  otherText.Fields[0].Value = u"someone else";
+  for (const TTransitFormCard& stored : {whole, otherToken, otherText}) {
+    EXPECT_EQ(stored.Compare(shape), stored.Compare(whole));
+  }
+  EXPECT_EQ(whole.Compare(shape), 100);
+  EXPECT_LT(otherToken.Compare(shape), 100);
+}
+
 TEST(ReadFormFields, HiddenInputsAreNotCountedAndOtherFieldsNumberFromZero) {
   auto doc = LoadPage(
       "<form id=f><input name=user value=jo><input type=hidden name=token value=t1>"

@@ -143,7 +143,9 @@ TCardFillResult FillFormFromCard(const ComPtr<PageElement>& form, const TTransit
         continue;
       }
       const ComPtr<PageElement>& control = counted[static_cast<size_t>(field.ElementIndex)];
-      const TElementInfo info = GetElementInfo(control);
+      // Tag, type and name are what a field is checked against; a value
+      // only where the submit field's match looks at it.
+      const TElementInfo info = fill_detail::GetElementShape(control);
       if (!result.SubmitControl && storedSubmit != nullptr) {
         TTransitField probe;
         probe.ElementIndex = field.ElementIndex;

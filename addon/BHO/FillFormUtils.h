@@ -79,6 +79,13 @@ TSelectInfo GetSelectInfo(const ComPtr<PageElement>& select);
 void ReadFormFields(const ComPtr<PageElement>& form, const ComPtr<PageElement>& submitter,
                     TTransitFormCard& card);
 
+// As ReadFormFields, for a card that is only matched against stored cards
+// (Compare, FindBestCard): each field's Value is read only where matching
+// looks at it (submit and hidden inputs), and no ProfileField. Scores
+// against such a card are those against the whole one.
+void ReadFormShape(const ComPtr<PageElement>& form, const ComPtr<PageElement>& submitter,
+                   TTransitFormCard& card);
+
 // The "type" attribute in lower case (empty when absent). Never raises.
 std::u16string GetTypeAttribute(const ComPtr<PageElement>& element);
 // Comma text of the (untrimmed) texts of the selected options, empty when
@@ -179,6 +186,10 @@ ComPtr<View> RequireView(const ComPtr<PageElement>& element) {
 // The counted controls of a form (fields except hidden inputs), in order:
 // the ElementIndex of each is its position here.
 std::vector<ComPtr<PageElement>> CountedControls(const ComPtr<PageElement>& form);
+
+// GetElementInfo without the values matching does not look at (only submit
+// and hidden inputs keep theirs). Never raises.
+TElementInfo GetElementShape(const ComPtr<PageElement>& element);
 
 // Whether an input of this (lower-case) type takes typed text: text,
 // password and the newer text-entry types (email, tel, number, date, ...).

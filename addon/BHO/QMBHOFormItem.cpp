@@ -119,6 +119,18 @@ void TFormItem::BuildCard(TTransitFormCard& card, uint32_t parts) {
   });
 }
 
+void TFormItem::BuildProbe(TTransitFormCard& card) {
+  Reported(loc::FormItemBuildCard, [&] {
+    card.Url = ActionUrl;
+    card.Method = Method;
+    card.Charset.clear();
+    card.FormHtml.clear();
+    card.CurrentForm = current_;
+    card.FormSysID = GetFormSysID();
+    ReadFormShape(formElement_, submitter_, card);
+  });
+}
+
 ComPtr<PageElement> TFormItem::EventSource(const ComPtr<PageEvent>& event) {
   // The event object the form's window dispatches, as the page sees it.
   ComPtr<PageEvent> current;

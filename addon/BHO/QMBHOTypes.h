@@ -105,6 +105,10 @@ public:
   // the current flag, the identity, then the fields. Reports
   // FormItemBuildCard and raises.
   void BuildCard(TTransitFormCard& card, uint32_t parts);
+  // A card for matching against stored cards only: BuildCard with address
+  // and method, the fields read as ReadFormShape reads them (it scores as
+  // the whole card would). Reports FormItemBuildCard and raises.
+  void BuildProbe(TTransitFormCard& card);
 
   // Fills the form from one stored card by position; Filled and the
   // submitter follow the fill, Current follows the card. Answers Filled.

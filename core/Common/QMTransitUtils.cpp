@@ -210,8 +210,12 @@ private:
 }  // namespace
 
 // Submit buttons and hidden inputs carry their meaning in the value alone.
+bool transit_detail::NeedsEqualValue(std::u16string_view tagName, std::u16string_view inputType) {
+  return IsInputTag(tagName) && IsValueType(inputType);
+}
+
 bool transit_detail::NeedsEqualValue(const TTransitField& field) {
-  return IsInputTag(field.TagName) && IsValueType(field.InputType);
+  return NeedsEqualValue(field.TagName, field.InputType);
 }
 
 std::u16string TTransitReadResult::Message() const {

@@ -192,6 +192,7 @@ int CountBucketed(const FieldRefs& stored, const FieldRefs& probe);
 // Whether a match of this field (stored or probe: their tag and type are
 // equal when they match) also needs a locale-equal Value.
 bool NeedsEqualValue(const TTransitField& field);
+bool NeedsEqualValue(std::u16string_view tagName, std::u16string_view inputType);
 
 // stored x probe above which CompareFields buckets.
 inline constexpr size_t BucketThreshold = 4096;
