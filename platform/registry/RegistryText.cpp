@@ -37,7 +37,10 @@ void AppendQuoted(std::string& out, std::u16string_view text) {
 }
 
 void FormatKey(std::string& out, const TRegKey& key, const std::u16string& path, int depth) {
-  if (depth > 0) {
+  // A root's section line is needed only for values of its own: the key
+  // lines below it name their root anyway. Leaving it out when the root has
+  // values would lose them on the next write.
+  if (depth > 0 || !key.Values.empty()) {
     out += "\n[" + Utf16ToUtf8(path) + "]\n";
     for (const auto& [folded, value] : key.Values) {
       if (value.Name.empty()) {

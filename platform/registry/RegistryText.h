@@ -12,7 +12,8 @@
 //
 // The first line names the format and its version. A section line names a
 // key by its full path (its parents exist with it); the value lines below it
-// belong to that key, "@" being the default value. Texts are quoted with
+// belong to that key, "@" being the default value; a root's own values sit
+// under a section line naming the root alone. Texts are quoted with
 // \" \\ \n \r \t as escapes. Blank lines and lines starting with ";" or "#"
 // are ignored. An empty file is an empty registry.
 //

@@ -77,6 +77,43 @@ TEST_F(RegistryFileTest, TextsWithQuotesBackslashesLineBreaksAndNonAsciiSurviveT
   EXPECT_EQ(FormatRegistryText(tree), Bytes());
 }
 
+TEST_F(RegistryFileTest, ValuesOfARootKeySurviveTheNextWrite) {
+  TRegistry reg(file_);
+  reg.RootKey = TRegRoot::ClassesRoot;
+  ASSERT_TRUE(reg.OpenKey(u"", false));
+  reg.WriteString(u"", u"root default");
+  reg.WriteString(u"x", u"a\"b");
+  // Another change rewrites the file from what it read back.
+  ASSERT_TRUE(reg.OpenKey(u"\\Sub", true));
+  reg.WriteString(u"y", u"1");
+  TRegistry other(file_);
+  other.RootKey = TRegRoot::ClassesRoot;
+  ASSERT_TRUE(other.OpenKey(u"", false));
+  EXPECT_EQ(other.ReadString(u""), u"root default");
+  EXPECT_EQ(other.ReadString(u"X"), u"a\"b");
+  EXPECT_EQ(other.GetKeyNames(), std::vector<std::u16string>{u"Sub"});
+}
+
+TEST(RegistryText, AnyTreeTheReaderAcceptsIsWrittenBackToTheSameTreeAndBytes) {
+  // Sections spelled the ways a person might: a root with a trailing
+  // separator, another case, keys met again under another spelling.
+  const std::string text =
+      "Quillmate registry 1\n"
+      "[HKEY_CLASSeS_ROOT\\]\n\"x\"=\"a\\\"b\\\\c\\nd\"\n"
+      "[hkey_current_user]\n@=\"u\"\n"
+      "[HKEY_LOCAL_MACHINE\\A\\B]\n\"v\"=\"1\"\n"
+      "[HKEY_LOCAL_MACHINE\\a]\n@=\"\"\n";
+  const TRegistryTree tree = ParseRegistryText(text, u"f");
+  ASSERT_NE(tree.Root(TRegRoot::ClassesRoot).Values.count(u"x"), 0u);
+  EXPECT_EQ(tree.Root(TRegRoot::ClassesRoot).Values.at(u"x").Data, u"a\"b\\c\nd");
+  const std::string written = FormatRegistryText(tree);
+  const TRegistryTree back = ParseRegistryText(written, u"again");
+  EXPECT_EQ(back, tree);
+  EXPECT_EQ(FormatRegistryText(back), written);
+  EXPECT_EQ(back.Root(TRegRoot::CurrentUser).Values.at(u"").Data, u"u");
+  EXPECT_EQ(back.Find(TRegRoot::LocalMachine, u"a\\b")->Values.at(u"v").Data, u"1");
+}
+
 TEST_F(RegistryFileTest, DeletingAKeyTakesEverythingBelowIt) {
   TRegistry reg(file_);
   ASSERT_TRUE(reg.OpenKey(u"CLSID\\{A}\\InprocServer32", true));
