@@ -174,6 +174,16 @@ public:
   void UpdatePageNote(bool fetch);
 
   // --- field binding, synonym and value commands: BHOFieldCommands.cpp ---
+  // The field (input, select, textarea) that has the focus, with the first
+  // form item of its document; false (and none) for no such field, and for
+  // a file input, which is refused with a message.
+  bool FindFocusedField(std::shared_ptr<TFormItem>& item, ComPtr<PageElement>& element);
+  // Runs the bind-field dialog titled caption over the manager's profile
+  // fields; text (shown for editing when not empty) comes back trimmed,
+  // chosenCaption preselects and comes back as the choice. false when
+  // nothing was chosen.
+  bool ShowBindDialog(const std::u16string& caption, std::u16string& text,
+                      std::u16string& fieldName, std::u16string& chosenCaption);
   void BindFieldCommand();
   void UnbindFieldCommand();
   void AddSynonymCommand();
