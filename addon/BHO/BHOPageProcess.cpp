@@ -13,6 +13,7 @@
 #include "core/Common/TextUtils.h"
 #include "core/Common/VxSystem.h"
 #include "platform/com/ErrorInfo.h"
+#include "platform/ui/Backend.h"
 
 namespace qm {
 
@@ -38,8 +39,8 @@ bool TVxBrowserHelperObject::PageProcessingBusy() noexcept {
   return pageProcessingBusy.load();
 }
 
-void TVxBrowserHelperObject::ProcessPage(const ComPtr<PageBrowser>& browser, bool fill,
-                                         bool submit, bool show, bool playback) {
+void TVxBrowserHelperObject::ProcessPage(const ComPtr<PageBrowser>& browser, bool fill, bool submit,
+                                         bool show, bool playback) {
   bool idle = false;
   if (!pageProcessingBusy.compare_exchange_strong(idle, true)) return;
   const TBusy busy;
@@ -75,8 +76,7 @@ void TVxBrowserHelperObject::ProcessPage(const ComPtr<PageBrowser>& browser, boo
   });
 }
 
-bool TVxBrowserHelperObject::MatchPageForms(std::u16string& formSetName,
-                                            std::u16string& cardName) {
+bool TVxBrowserHelperObject::MatchPageForms(std::u16string& formSetName, std::u16string& cardName) {
   TTransitFormSet forms;
   pageForms_->BuildTransitSet(forms, CardPartsMatch);
   TMemoryStream stream;
@@ -153,9 +153,8 @@ void TVxBrowserHelperObject::ScanForm(const ComPtr<PageElement>& form,
   // own) names its item; one that isn't a number raises, which skips the
   // form.
   const Variant number = form->getAttribute(FormIDAttribute);
-  const bool numbered =
-      !number.IsEmptyOrNull() &&
-      !(number.GetKind() == Variant::Kind::String && number.AsString().empty());
+  const bool numbered = !number.IsEmptyOrNull() &&
+                        !(number.GetKind() == Variant::Kind::String && number.AsString().empty());
   int32_t id = 0;
   if (numbered) {
     id = number.GetKind() == Variant::Kind::Int32 ? number.AsInt32() : TextToInt(number.ToText());
@@ -165,8 +164,8 @@ void TVxBrowserHelperObject::ScanForm(const ComPtr<PageElement>& form,
     }
   }
   const auto view = fill_detail::RequireView<PageFormElement>(form);
-  const std::u16string actionUrl = NormalizeUrl(CombineUrl(pageUrl, view->action(),
-                                                           ICU_BROWSER_MODE));
+  const std::u16string actionUrl =
+      NormalizeUrl(CombineUrl(pageUrl, view->action(), ICU_BROWSER_MODE));
   if (!numbered) {
     id = nextFormId_++;
     form->setAttribute(FormIDAttribute, Variant::FromInt32(id));
@@ -177,7 +176,14 @@ void TVxBrowserHelperObject::ScanForm(const ComPtr<PageElement>& form,
   item.AttachForm(form);
   item.OnSubmitted = [this](TFormItem& submitted) {
     const ComPtr<TVxBrowserHelperObject> self(this);
-    OnFormSubmitted(submitted);
+    try {
+      OnFormSubmitted(submitted);
+    } catch (const std::exception& e) {
+      // The user named the card and waits for nothing more: a save that
+      // failed is told, as a toolbar command's failure is, and the page's
+      // submission goes on.
+      platform::ui::ShowException(browserWindow_, e);
+    }
   };
 }
 

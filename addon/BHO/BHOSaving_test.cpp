@@ -314,6 +314,19 @@ TEST_F(Saving, ANameTheManagerRefusesIsReportedAndNothingIsStored) {
   EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
 }
 
+TEST_F(Saving, ASubmissionWhoseNameTheManagerRefusesIsToldAndStillSubmitted) {
+  Window().Load(LoginUrl);
+  AnswerStoreDialog(std::u16string(10000, u'n'));
+  TypeAndSubmit(u"ada", u"secret");
+  const auto messages = env.Backend.Entries(JournalKind::Message);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].Caption, u"Error");
+  EXPECT_NE(messages[0].Text.find(u"too long"), std::u16string::npos)
+      << platform::U8(messages[0].Text);
+  EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
+  EXPECT_EQ(Window().Browser()->LocationURL(), u"http://www.site.example/welcome");
+}
+
 TEST_F(Saving, TheDefaultAndDeleteCommandsChangeTheStoredCards) {
   env.Manager.SetOptions(0x19 | 0x80);
   Window().Load(LoginUrl);
