@@ -30,7 +30,8 @@ constexpr char Page[] =
     "<select id=langs name=langs multiple><option selected>One<option>Two<option selected>"
     "Two words</select>"
     "<select id=pick name=pick><option>One<option>Two</select>"
-    "<input id=upload type=file name=upload></form><p id=text>Text</p>";
+    "<input id=upload type=file name=upload><textarea id=notes name=notes></textarea></form>"
+    "<p id=text>Text</p>";
 
 class FieldCommands : public ::testing::Test {
 protected:
@@ -188,6 +189,18 @@ TEST_F(FieldCommands, AddValueOfAnInputAddsItsValueNotTheEditedLine) {
   Focus(u"handle");
   Agent().AddValue();
   EXPECT_EQ(BindDialogs().size(), 1u);
+}
+
+TEST_F(FieldCommands, AValueWithCommasQuotesLineBreaksAndOtherScriptsArrivesAsOneValue) {
+  const std::u16string value = u"Malmö, \"Skåne\"\r\nГород";
+  Window().Element(u"notes").As<platform::PageTextAreaElement>()->setValue(value);
+  Focus(u"notes");
+  Pick(u"City");
+  Agent().AddValue();
+  // The page holds the line break as a textarea does (a line feed).
+  const std::u16string held = Window().Value(u"notes");
+  ASSERT_NE(held.find(u'\n'), std::u16string::npos);
+  EXPECT_EQ(ParseCommaText(StoredField(u"City").Candidates), std::vector<std::u16string>{held});
 }
 
 TEST_F(FieldCommands, AddAllValuesHandsEveryOptionToTheManager) {

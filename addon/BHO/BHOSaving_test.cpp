@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "addon/dialogs/QMDialogUnit.h"
 #include "core/Common/QMCommonUtils.h"
 #include "core/Common/QMTransitUtils.h"
 #include "core/Common/WideStrings.h"
@@ -171,25 +172,26 @@ TEST_F(Saving, WithSaveAtOnceASubmissionIsStoredUnderTheProposedNameWithoutDefau
   EXPECT_EQ(StoredValue(LoginKey, u"site.example", u"user"), u"ada");
 }
 
-TEST_F(Saving, NothingIsStoredWhenSubmittingIsIgnoredOrTheUserSwitchedOff) {
-  env.Manager.SetOptions(0x19);  // OnSubmit 0
-  Window().Load(LoginUrl);
-  TypeAndSubmit(u"ada", u"secret");
-  env.Manager.SetOptions(0x59);
+TEST_F(Saving, NothingIsStoredWhenTheUserSwitchedOffOrCancelled) {
   Window().Load(LoginUrl);
   Helper().Agent().SetActive(false);
-  Helper().Agent().SetAutoFill(false);
   TypeAndSubmit(u"ada", u"secret");
   EXPECT_TRUE(env.Backend.Entries(JournalKind::FormShown).empty());
-  EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
-}
-
-TEST_F(Saving, CancellingTheStoreDialogStoresNothing) {
+  Helper().Agent().SetActive(true);
   Window().Load(LoginUrl);
   env.Backend.Script(u"QMStoreDialog",
                      {Action::Type(u"FormSetNameEdit", u"X"), Action::Click(u"Button2")});
   TypeAndSubmit(u"ada", u"secret");
   EXPECT_EQ(Shown(u"QMStoreDialog").size(), 1u);
+  EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
+}
+
+TEST_F(Saving, WithSubmitsIgnoredNothingIsAskedOrStored) {
+  env.Manager.SetOptions(0x19);  // OnSubmit 0
+  Window().Load(LoginUrl);
+  ASSERT_EQ(Helper().Agent().OnSubmit(), 0);
+  TypeAndSubmit(u"ada", u"secret");
+  EXPECT_TRUE(env.Backend.Entries(JournalKind::FormShown).empty());
   EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
 }
 
@@ -232,7 +234,14 @@ TEST_F(Saving, AProtectedProfileAsksForThePasswordAndARefusedLogInAsksForAnother
   ProtectActiveProfile();
   Window().Load(LoginUrl);
   env.Backend.ClearJournal();  // the page's fill asked for the password too
-  // The save needs the log-in: asked for, then saved.
+  // The save needs the log-in: refused, nothing is stored and nothing said.
+  AnswerStoreDialog(u"Mine");
+  env.Backend.Script(u"Enter password", {Action::Click(u"CancelButton")});
+  Helper().Agent().SaveForms();
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
+  env.Backend.ClearJournal();
+  // Given, the card is saved.
   AnswerStoreDialog(u"Mine");
   AnswerPassword(u"s3cret");
   memdom::TypeText(Window().Element(u"user"), u"ada");
@@ -258,17 +267,6 @@ TEST_F(Saving, AProtectedProfileAsksForThePasswordAndARefusedLogInAsksForAnother
   EXPECT_EQ(names.size(), 2u);
   EXPECT_EQ(StoredValue(LoginKey, u"Mine", u"user"), u"ada") << "the old card stays";
   EXPECT_EQ(StoredValue(LoginKey, u"Other", u"user"), u"adax");
-}
-
-TEST_F(Saving, ARefusedLogInForTheSaveItselfStoresNothingAndSaysNothing) {
-  ProtectActiveProfile();
-  Window().Load(LoginUrl);
-  AnswerStoreDialog(u"Mine");
-  env.Backend.Script(u"Enter password", {Action::Click(u"CancelButton")});
-  Helper().Agent().SaveForms();
-  EXPECT_TRUE(Messages().empty());
-  EXPECT_FALSE(env.Backend.ScriptsLeft());
-  EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
 }
 
 TEST_F(Saving, PostDataThatLeavesWithoutASubmitEventIsOfferedForSaving) {
@@ -301,19 +299,6 @@ TEST_F(Saving, NamesWithQuotesCommasLineBreaksAndOtherScriptsArriveIntact) {
       << platform::U8(dialogs[1].Text);
 }
 
-TEST_F(Saving, ANameTheManagerRefusesIsReportedAndNothingIsStored) {
-  Window().Load(LoginUrl);
-  AnswerStoreDialog(std::u16string(10000, u'n'));
-  memdom::TypeText(Window().Element(u"user"), u"ada");
-  try {
-    Helper().Agent().SaveForms();
-    ADD_FAILURE() << "a refused name passed as saved";
-  } catch (const std::exception& e) {
-    EXPECT_NE(std::string(e.what()).find("too long"), std::string::npos) << e.what();
-  }
-  EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
-}
-
 TEST_F(Saving, ASubmissionWhoseNameTheManagerRefusesIsToldAndStillSubmitted) {
   Window().Load(LoginUrl);
   AnswerStoreDialog(std::u16string(10000, u'n'));
@@ -338,17 +323,29 @@ TEST_F(Saving, TheDefaultAndDeleteCommandsChangeTheStoredCards) {
   EXPECT_EQ(Shown(u"QMStoreDialog").size(), 1u);
   ASSERT_EQ(env.Manager.FormSetNames(LoginKey).size(), 2u);
 
-  // Grace, named in the dialog, is the default for all profiles; the first
-  // becomes the active profile's own, until the fill dialog drops that.
+  // Grace, named in the dialog, is the default for all profiles; the fill
+  // dialog's menu makes the first the active profile's own, drops that,
+  // and deletes a card.
   auto& store = env.Manager.Store();
   const auto profile = store.ActiveProfile().Id;
   EXPECT_EQ(store.DefaultCardName(0, LoginKey, profile), u"Grace");
-  Helper().SetDefaultCardCommand(LoginKey, u"site.example");
+  Helper().Agent().ShowDialog(true);
+  TQMDialog* dialog = Helper().Agent().FillDialog();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(dialog->Visible());
+  env.Backend.Perform(*dialog, Action::Select(u"FormSetListBox", u"site.example"));
+  env.Backend.Perform(*dialog,
+                      Action::ContextMenu(u"FormSetListBox", u"Set default for active profile"));
   EXPECT_EQ(store.DefaultCardName(0, LoginKey, profile), u"site.example");
-  Helper().SetDefaultCardCommand(LoginKey, u"");
+  env.Backend.Perform(*dialog, Action::Select(u"FormSetListBox", u"site.example"));
+  env.Backend.Perform(*dialog, Action::ContextMenu(u"FormSetListBox",
+                                                   u"Drop default form card for active profile"));
   EXPECT_EQ(store.DefaultCardName(0, LoginKey, profile), u"Grace");
-  Helper().DeleteCardCommand(LoginKey, u"site.example");
+  env.Backend.Perform(*dialog, Action::Select(u"FormSetListBox", u"site.example"));
+  env.Backend.Perform(*dialog, Action::ContextMenu(u"FormSetListBox", u"Delete"));
   EXPECT_EQ(env.Manager.FormSetNames(LoginKey), std::vector<String>{u"Grace"});
+  // The dialog lists what is left.
+  EXPECT_EQ(dialog->FormSetListBox.Count(), 1);
 }
 
 TEST_F(Saving, DeletingAProtectedCardLogsInFirst) {
@@ -401,6 +398,8 @@ TEST_F(Saving, APageNoteIsFetchedOncePerPageKey) {
   env.Manager.Store().SetPageNote({LoginKey, u"Closed", u"Back on Monday"});
   Window().Load(LoginUrl);
   EXPECT_EQ(Helper().Agent().NoteText(), u"======\r\nClosed\r\n------\r\nBack on Monday\r\n");
+  ASSERT_NE(Helper().Agent().FillDialog(), nullptr);
+  EXPECT_TRUE(Helper().Agent().IsDialogVisible()) << "the note is shown in the fill dialog";
   // Changed in the manager meanwhile: the cached note stands for the key.
   env.Manager.Store().SetPageNote({LoginKey, u"Open", u"Again"});
   Window().Load(LoginUrl);
