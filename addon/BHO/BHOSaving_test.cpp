@@ -312,6 +312,26 @@ TEST_F(Saving, ASubmissionWhoseNameTheManagerRefusesIsToldAndStillSubmitted) {
   EXPECT_EQ(Window().Browser()->LocationURL(), u"http://www.site.example/welcome");
 }
 
+TEST_F(Saving, FormsTooLargeForTheManagerAreRefusedBeforeTheCardOfThatNameIsTouched) {
+  Window().AddPage(u"http://site.example/notes",
+                   "<form action=keep method=post><input id=title name=title>"
+                   "<textarea id=body name=body></textarea></form>");
+  Window().Load(u"http://site.example/notes");
+  memdom::TypeText(Window().Element(u"title"), u"kept");
+  AnswerStoreDialog(u"Notes");
+  Helper().Agent().SaveForms();
+  ASSERT_EQ(StoredValue(u"http://site.example/notes", u"Notes", u"title"), u"kept");
+
+  // More than the manager takes in one stream, to be stored as Notes.
+  Window().Element(u"body").As<platform::PageTextAreaElement>()->setValue(
+      std::u16string(9'000'000, u'x'));
+  AnswerStoreDialog(u"Notes");
+  EXPECT_THROW(Helper().Agent().SaveForms(), std::exception);
+  EXPECT_TRUE(env.Backend.ScriptsLeft()) << "refused before the user was asked";
+  EXPECT_EQ(env.Manager.FormSetNames(u"http://site.example/notes"), std::vector<String>{u"Notes"});
+  EXPECT_EQ(StoredValue(u"http://site.example/notes", u"Notes", u"title"), u"kept");
+}
+
 TEST_F(Saving, TheDefaultAndDeleteCommandsChangeTheStoredCards) {
   env.Manager.SetOptions(0x19 | 0x80);
   Window().Load(LoginUrl);
