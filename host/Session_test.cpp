@@ -239,16 +239,20 @@ TEST_F(SessionTest, BrokenAddonsAreNamedInOneLineEachAndTheRestStillLoad) {
     const std::pair<const char16_t*, std::string> broken[] = {
         {u"{00000000-0000-4000-8000-00000000000A}", folder_ + "/gone.so"},
         {u"{00000000-0000-4000-8000-00000000000B}", QM_NOENTRY_LIBRARY},
+        {u"{00000000-0000-4000-8000-00000000000C}", folder_ + "/text.so"},
+        {u"{00000000-0000-4000-8000-00000000000D}", ""},
     };
     for (const auto& [clsid, library] : broken) {
       reg.RootKey = platform::TRegRoot::LocalMachine;
       ASSERT_TRUE(reg.OpenKey(std::u16string(u"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
                                              u"Browser Helper Objects\\") + clsid, true));
+      if (library.empty()) continue;  // a class that names no library
       reg.RootKey = platform::TRegRoot::ClassesRoot;
       ASSERT_TRUE(reg.OpenKey(std::u16string(u"\\CLSID\\") + clsid + u"\\InprocServer32", true));
       reg.WriteString(u"", platform::W(library));
     }
   }
+  Write(folder_ + "/text.so", "not a library\n");
   const TRun run = Script("open {serve}/greet.html\nexpect value name=greeting \"hello from the add-on\"\n");
   EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
   EXPECT_NE(run.Err.find("quillbrowse: The library " + folder_ + "/gone.so does not exist\n"), std::string::npos)
@@ -257,8 +261,39 @@ TEST_F(SessionTest, BrokenAddonsAreNamedInOneLineEachAndTheRestStillLoad) {
                          " has no entry point DllGetClassObject\n"),
             std::string::npos)
       << run.Err;
+  EXPECT_NE(run.Err.find("quillbrowse: The library " + folder_ + "/text.so cannot be loaded: "), std::string::npos)
+      << run.Err;
+  EXPECT_NE(run.Err.find("quillbrowse: The helper object {00000000-0000-4000-8000-00000000000D} names no library "
+                         "(no InprocServer32 entry)\n"),
+            std::string::npos)
+      << run.Err;
+  EXPECT_EQ(Count(run.Err, ManagerNotRunning), 1u);
+  EXPECT_EQ(Count(run.Err, "\n"), 5u) << "one line each: " << run.Err;
   const TRun list = Host({"addon", "list", "--registry", registry_});
   EXPECT_NE(list.Out.find(folder_ + "/gone.so  (missing)"), std::string::npos) << list.Out;
+}
+
+TEST_F(SessionTest, ALibraryThatCannotRegisterIsNamedAndTheRegistryIsLeftAlone) {
+  RegisterTestAddon();
+  const auto before = platform::TRegistry(registry_).Snapshot();
+  Write(folder_ + "/text.so", "not a library\n");
+  for (const std::string command : {"register", "unregister"}) {
+    const std::string entry = command == "register" ? "DllRegisterServer" : "DllUnregisterServer";
+    const std::pair<std::string, std::string> cases[] = {
+        {folder_ + "/gone.so", "quillbrowse: The library " + folder_ + "/gone.so does not exist\n"},
+        {QM_NOENTRY_LIBRARY,
+         std::string("quillbrowse: The library ") + QM_NOENTRY_LIBRARY + " has no entry point " + entry + "\n"},
+        {folder_ + "/text.so", "quillbrowse: The library " + folder_ + "/text.so cannot be loaded: "},
+    };
+    for (const auto& [library, message] : cases) {
+      const TRun run = Host({"addon", command, "--registry", registry_, library});
+      EXPECT_EQ(run.Status, 1) << command << " " << library;
+      EXPECT_EQ(run.Out, "");
+      EXPECT_EQ(run.Err.rfind(message, 0), 0u) << run.Err;
+      EXPECT_EQ(Count(run.Err, "\n"), 1u) << run.Err;
+    }
+  }
+  EXPECT_TRUE(platform::TRegistry(registry_).Snapshot() == before);
 }
 
 TEST_F(SessionTest, WithoutAManagerTheHostSaysSoOnceAndStillShowsPages) {
