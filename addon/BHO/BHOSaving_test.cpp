@@ -195,6 +195,18 @@ TEST_F(Saving, WithSubmitsIgnoredNothingIsAskedOrStored) {
   EXPECT_TRUE(env.Manager.FormSetNames(LoginKey).empty());
 }
 
+TEST_F(Saving, TheStoreDialogCarriesTheManagersBannerWhenItShowsOne) {
+  env.Manager.Store().SetBannerMode(1);
+  Window().Load(LoginUrl);
+  ASSERT_EQ(Helper().Agent().BannerMode(), 1);
+  env.Backend.Script(u"QMStoreDialog", {Action::Click(u"Button2")});
+  Helper().Agent().SaveForms();
+  const auto dialogs = Shown(u"QMStoreDialog");
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_NE(dialogs[0].Text.find(u"BannerPanel"), std::u16string::npos)
+      << platform::U8(dialogs[0].Text);
+}
+
 TEST_F(Saving, SaveFormsOnAPageWithoutFormsSaysSo) {
   Window().Load(u"http://www.site.example/welcome");
   Helper().Agent().SaveForms();
