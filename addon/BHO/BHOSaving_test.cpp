@@ -426,6 +426,30 @@ TEST_F(Saving, AStoppedRecordingIsNamedAndStoredAsANavigationCard) {
   EXPECT_EQ(Shown(u"QMStoreDialog").size(), 2u);
 }
 
+TEST_F(Saving, ARecordingForAProtectedProfileIsStoredAfterTheLogIn) {
+  ProtectActiveProfile();
+  Window().Load(LoginUrl);
+  env.Backend.ClearJournal();
+  AnswerStoreDialog(u"Steps");
+  env.Backend.Script(u"Enter password",
+                     {Action::Type(u"PasswordEdit", u"wrong"), Action::Click(u"OKButton")});
+  // Refused: the store dialog isn't asked again and again.
+  Helper().SaveNavigations(LoginKey, Variant::FromBytes({7}));
+  EXPECT_EQ(Shown(u"QMStoreDialog").size(), 1u);
+  EXPECT_FALSE(env.Backend.ScriptsLeft());
+  AnswerStoreDialog(u"Steps");
+  AnswerPassword(u"s3cret");
+  AnswerStoreDialog(u"Steps");
+  Helper().SaveNavigations(LoginKey, Variant::FromBytes({7}));
+  EXPECT_FALSE(env.Backend.ScriptsLeft()) << "asked again once logged in";
+  Variant list;
+  String selected;
+  platform::OleCheck(Server().ListCards(CardKindNavigation, LoginKey, list, selected));
+  ASSERT_TRUE(list.IsArray());
+  EXPECT_EQ(list.ArrayCount(), 1);
+  EXPECT_EQ(selected, u"Steps");
+}
+
 TEST_F(Saving, APageNoteIsFetchedOncePerPageKey) {
   env.Manager.Store().SetPageNote({LoginKey, u"Closed", u"Back on Monday"});
   Window().Load(LoginUrl);
