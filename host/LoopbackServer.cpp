@@ -77,6 +77,10 @@ TLoopbackServer::TLoopbackServer(const std::string& folder) : server_(std::make_
   }
   server_->Get("/echo", Echo);
   server_->Post("/echo", Echo);
+  // Headers and body go out as two small writes: with Nagle's wait the
+  // body sits until the browser's delayed acknowledgement (some 40 ms a
+  // page). The option is taken at bind time, by the listening socket.
+  server_->set_tcp_nodelay(true);
   const int port = server_->bind_to_any_port("127.0.0.1");
   if (port <= 0) throw platform::Exception(u"Cannot open a port on 127.0.0.1 for the page server");
   root_ = "http://127.0.0.1:" + std::to_string(port);
