@@ -56,6 +56,7 @@
 #include <memory>
 #include <string>
 
+#include "addon/BHO/ClickTarget.h"
 #include "addon/BHO/HTMLDocListener.h"
 #include "addon/BHO/MSHTMLEvents.h"
 #include "addon/BHO/QMBHOTypes.h"
@@ -191,18 +192,57 @@ public:
   void AddAllValuesCommand();
 
   // --- click recording and navigation playback: BHONavigation.cpp ---
+  // A click in any frame: a "mailto" link offers to store a mail card
+  // (switch on, OnSubmit not 0); while the recorder records, a click on a
+  // link, or on a button whose press started a navigation, is a step.
+  // The mouse-down and -up tell a pressed button from a script's click.
   void OnDocumentClick(const ComPtr<PageEvent>& event);
   void OnDocumentMouseDown(const ComPtr<PageEvent>& event);
   void OnDocumentMouseUp(const ComPtr<PageEvent>& event);
+  // The fill dialog's "Fill && submit" on a navigation card: loads it
+  // (logging in when it is protected) and plays this page's step.
   void PlayNavigationCard(const std::u16string& address, const std::u16string& cardName);
-  // true when a step was clicked (the page processing ends there).
+  // On every page load: with AutoFill and AutoSubmit on, starts the page's
+  // default navigation card (asking the loop question when its first step
+  // repeats within one trace), or offers the page's navigation cards;
+  // then plays this page's step. true when a step was clicked (the page
+  // processing ends there).
   bool PlayStoredNavigation(const ComPtr<PageBrowser>& browser);
+  // Clicks the element of the playing recording's step for this page.
+  // A missing element stops the playback with a message; one found only
+  // by name or by value is clicked after asking when AskConfirm is on.
+  // false when nothing was clicked.
+  bool PlayNavigationStep(const ComPtr<PageBrowser>& browser);
+  // The element a step describes, in browser's document and frames: links
+  // for tag "a", button elements for "button", input buttons for "input"
+  // with type "button". The code and the handling of partial matches
+  // (found by name only or by value only) are in ClickTarget.h.
+  TClickTargetCode FindClickTarget(const ComPtr<PageBrowser>& browser, const std::u16string& tag,
+                                   const std::u16string& type, const std::u16string& name,
+                                   const std::u16string& value, ComPtr<PageElement>& element);
 
   // --- mail cards: BHOMail.cpp ---
+  // A click on a "mailto" link: unless the page holds a card for that
+  // address, the store dialog ("Save mail card") names a new one. Ends
+  // quietly on any failure.
+  void SaveMailCard(const std::u16string& linkAddress);
+  // The fill dialog's "Fill && submit" on a mail card (logging in when it
+  // is protected).
   void SendMailCardCommand(const std::u16string& address, const std::u16string& cardName);
   // true when the page's stored mail card found its link and was composed
   // (the page processing ends there).
   bool SendStoredMailCard(const ComPtr<PageBrowser>& browser);
+  // Loads the card, asks the loop question when it was sent within this
+  // trace already, and composes it when the page has a link to its
+  // address. true when the link was found. A protected card (password
+  // needed) or one without data sends nothing.
+  bool SendMailCard(const ComPtr<PageBrowser>& browser, const std::u16string& pageKey,
+                    bool& passwordNeeded, const std::u16string& cardName);
+  // The first link of browser's document and frames whose address is
+  // "mailto:" followed by address (letter case counts); none for an
+  // empty address.
+  static ComPtr<PageElement> FindMailLink(const ComPtr<PageBrowser>& browser,
+                                          const std::u16string& address);
 
 private:
   void WireAgent();
