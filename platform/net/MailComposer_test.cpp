@@ -203,6 +203,7 @@ TEST_F(MailComposer, TheRealXdgEmailWithoutAMailProgramAnswersFalseInTime) {
       "XDG_DATA_DIRS=" + File("nothing").string(),
       "XDG_CONFIG_DIRS=" + File("nothing").string(),
       "BROWSER=" + File("no-browser").string(),
+      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + File("no-bus").string(),
   };
   composer.TimeLimit = 30s;
   const TMailResult result = RunMailComposer(composer, u"ada@example.com", u"Subject", u"Body");
