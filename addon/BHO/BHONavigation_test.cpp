@@ -339,6 +339,9 @@ TEST_F(ClickTargets, LinksAreFoundExactlyByValueOnlyOrByOneNameOnlyCandidate) {
   std::u16string id;
   EXPECT_EQ(Find(u"a", u"", u"One", u"http://h.example/one", &id), ClickTargetExact);
   EXPECT_EQ(id, u"a1");
+  // Letter case counts: another name.
+  EXPECT_EQ(Find(u"a", u"", u"one", u"http://h.example/one", &id), ClickTargetByValue);
+  EXPECT_EQ(id, u"a1");
   // The exact one is found past a partial one.
   EXPECT_EQ(Find(u"a", u"", u"Deux", u"http://h.example/two", &id), ClickTargetExact);
   EXPECT_EQ(id, u"a3");
