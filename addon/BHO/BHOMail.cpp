@@ -55,8 +55,7 @@ void TVxBrowserHelperObject::SaveMailCard(const std::u16string& linkAddress) {
     }
     while (true) {
       int defaultChoice = DefaultForActiveProfile;
-      if (!dialog.Execute(u"Save mail card", names, defaultChoice, name,
-                          agent_->ActiveProfile())) {
+      if (!dialog.Execute(u"Save mail card", names, defaultChoice, name, agent_->ActiveProfile())) {
         return;
       }
       // Deleting first makes the save replace a card of the same name.
@@ -99,9 +98,8 @@ bool TVxBrowserHelperObject::SendMailCard(const ComPtr<PageBrowser>& browser,
   const ComPtr<IQoraServer> server = Server();
   HRESULT status = platform::E_FAIL;
   if (server) {
-    Swallowed([&] {
-      status = server->LoadCard(CardKindMail, pageKey, cardName, data, passwordNeeded);
-    });
+    Swallowed(
+        [&] { status = server->LoadCard(CardKindMail, pageKey, cardName, data, passwordNeeded); });
   }
   if (platform::Failed(status)) {
     platform::ClearErrorInfo();

@@ -204,8 +204,9 @@ bool TVxBrowserHelperObject::PlayNavigationStep(const ComPtr<PageBrowser>& brows
       return false;
     };
     if (!element || code == ClickTargetNotFound) {
-      ui::MessageBox(browserWindow_, StepText(step.Name, step.Value) + u" is not found on the page!",
-                     u"Quillora", ui::TMsgIcon::Information, ui::TMsgButtons::Ok);
+      ui::MessageBox(browserWindow_,
+                     StepText(step.Name, step.Value) + u" is not found on the page!", u"Quillora",
+                     ui::TMsgIcon::Information, ui::TMsgButtons::Ok);
       return giveUp();
     }
     if ((code == ClickTargetByName || code == ClickTargetByValue) && agent.AskConfirm()) {
@@ -224,12 +225,9 @@ bool TVxBrowserHelperObject::PlayNavigationStep(const ComPtr<PageBrowser>& brows
   });
 }
 
-TClickTargetCode TVxBrowserHelperObject::FindClickTarget(const ComPtr<PageBrowser>& browser,
-                                                         const std::u16string& tag,
-                                                         const std::u16string& type,
-                                                         const std::u16string& name,
-                                                         const std::u16string& value,
-                                                         ComPtr<PageElement>& element) {
+TClickTargetCode TVxBrowserHelperObject::FindClickTarget(
+    const ComPtr<PageBrowser>& browser, const std::u16string& tag, const std::u16string& type,
+    const std::u16string& name, const std::u16string& value, ComPtr<PageElement>& element) {
   return Reported(loc::FindClickTarget, [&] {
     element = nullptr;
     if (!browser) return ClickTargetNotFound;

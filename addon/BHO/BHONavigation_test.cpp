@@ -57,8 +57,7 @@ protected:
     Window().AddPage(u"http://shop.example/checkout", "<p>Thank you</p>");
     Window().AddPage(u"http://elsewhere.example/", "<p>elsewhere</p>");
     Window().Scripts().Bind(u"calculate", [this](memdom::ScriptContext&) { ++calculations; });
-    Window().Scripts().Bind(u"toBasket",
-                            [](memdom::ScriptContext& c) { c.Navigate(u"/basket"); });
+    Window().Scripts().Bind(u"toBasket", [](memdom::ScriptContext& c) { c.Navigate(u"/basket"); });
     Window().Scripts().Bind(u"toCheckout",
                             [](memdom::ScriptContext& c) { c.Navigate(u"/checkout"); });
   }
@@ -246,9 +245,9 @@ TEST_F(Playback, AMissingElementStopsThePlaybackWithAMessage) {
 
 TEST_F(Playback, AChangedLinkTextIsClickedUnaskedWhenAskConfirmIsOff) {
   AddShop();
-  StoreCard(u"http://shop.example/start", u"Old",
-            {{u"http://shop.example/start", u"a", u"", u"Our catalog",
-              u"http://shop.example/catalog"}});
+  StoreCard(
+      u"http://shop.example/start", u"Old",
+      {{u"http://shop.example/start", u"a", u"", u"Our catalog", u"http://shop.example/catalog"}});
   Window().Load(u"http://shop.example/start");
   EXPECT_EQ(Location(), u"http://shop.example/catalog");
   EXPECT_TRUE(Messages().empty());
@@ -287,9 +286,9 @@ protected:
 
 TEST_F(PlaybackAsking, AChangedLinkTextAsksHasAnotherNameAndYesClicks) {
   AddShop();
-  StoreCard(u"http://shop.example/start", u"Old",
-            {{u"http://shop.example/start", u"a", u"", u"Our catalog",
-              u"http://shop.example/catalog"}});
+  StoreCard(
+      u"http://shop.example/start", u"Old",
+      {{u"http://shop.example/start", u"a", u"", u"Our catalog", u"http://shop.example/catalog"}});
   env.Backend.Answer(ui::IDYES);
   Window().Load(u"http://shop.example/start");
   const auto messages = Messages();

@@ -53,10 +53,17 @@ TMailResult Translate(const TComposerEnd& end, const std::string& program) {
       result.Outcome = TMailOutcome::Failed;
       // xdg-email's own exit statuses.
       switch (end.Code) {
-        case 1: result.Reason = name + u" refused its arguments"; break;
-        case 3: result.Reason = u"No mail program is set up for " + name; break;
-        case 4: result.Reason = u"The mail program started by " + name + u" failed"; break;
-        default: result.Reason = name + u" ended with status " + W(std::to_string(end.Code));
+        case 1:
+          result.Reason = name + u" refused its arguments";
+          break;
+        case 3:
+          result.Reason = u"No mail program is set up for " + name;
+          break;
+        case 4:
+          result.Reason = u"The mail program started by " + name + u" failed";
+          break;
+        default:
+          result.Reason = name + u" ended with status " + W(std::to_string(end.Code));
       }
       return result;
     case TComposerEnd::TWay::NoProgram:
@@ -114,7 +121,8 @@ std::string ResolveProgram(const std::string& program, char* const* environment)
     size_t end = path.find(':', start);
     if (end == std::string_view::npos) end = path.size();
     // An empty entry is the working folder.
-    const std::string folder(end == start ? std::string_view(".") : path.substr(start, end - start));
+    const std::string folder(end == start ? std::string_view(".")
+                                          : path.substr(start, end - start));
     const std::string candidate = folder + "/" + program;
     if (IsExecutableFile(candidate)) return candidate;
     start = end + 1;
@@ -163,8 +171,7 @@ TComposerEnd Ended(int status) {
 
 // Waits for pid until the deadline; true with status when it ended.
 // Errors other than a time-out come back in error.
-bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int& status,
-               int& error) {
+bool WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline, int& status, int& error) {
   using Clock = std::chrono::steady_clock;
   error = 0;
   // The C library's own declaration is not fit for C++ in every version.

@@ -91,7 +91,8 @@ TEST_F(MailComposer, HostileTextsReachTheComposerAsText) {
                             "--subject",
                             "Hi \"there\"; rm -rf ~ $(touch PWNED) 'quoted' \\ *",
                             "--body",
-                            "Line one\nGr\xC3\xBC\xC3\x9F" "e \xE2\x9C\x89 $HOME ${PATH}\r\n; | & > out",
+                            "Line one\nGr\xC3\xBC\xC3\x9F"
+                            "e \xE2\x9C\x89 $HOME ${PATH}\r\n; | & > out",
                             "ada@example.com;$(touch PWNED)`id`",
                         }));
   EXPECT_FALSE(fs::exists("PWNED"));
