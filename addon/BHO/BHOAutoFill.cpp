@@ -25,6 +25,19 @@ struct TFillingScope {
 
 }  // namespace
 
+bool TVxBrowserHelperObject::TraceOrAskToGoOn(const std::u16string& pageKey,
+                                              const std::u16string& target, uint8_t kind,
+                                              const std::u16string& data, const char16_t* caption) {
+  if (tracer_->Register(pageKey, target, kind, data)) return true;
+  if (ui::MessageBox(browserWindow_, LoopQuestion, caption, ui::TMsgIcon::Question,
+                     ui::TMsgButtons::YesNo) != ui::IDYES) {
+    return false;
+  }
+  tracer_->Clear();
+  tracer_->Register(pageKey, target, kind, data);
+  return true;
+}
+
 bool TVxBrowserHelperObject::FillItemFromSet(const TTransitFormSet& set, TFormItem& item,
                                              const TTransitCardIndex* index) {
   return Reported(loc::FillItemFromSet, [&] {
@@ -176,14 +189,7 @@ bool TVxBrowserHelperObject::AutoSubmitPage() {
     item.BuildCard(card, CardPartsFieldsOnly);
     const std::u16string data = card.FieldsText();
     const std::u16string pageKey = agent_->PageKey();
-    if (!tracer_->Register(pageKey, item.ActionUrl, kind, data)) {
-      if (ui::MessageBox(browserWindow_, LoopQuestion, QuilloraCaption, ui::TMsgIcon::Question,
-                         ui::TMsgButtons::YesNo) != ui::IDYES) {
-        return false;
-      }
-      tracer_->Clear();
-      tracer_->Register(pageKey, item.ActionUrl, kind, data);
-    }
+    if (!TraceOrAskToGoOn(pageKey, item.ActionUrl, kind, data, QuilloraCaption)) return false;
     submitInProgress_ = true;
     item.Submit(item.GetSubmitter());
     if (navigationStarted_) throw EBeforeNavigate();

@@ -16,16 +16,7 @@ namespace qm {
 namespace ui = platform::ui;
 using platform::PageAnchorElement;
 
-namespace {
-
-constexpr char16_t LoopQuestion[] =
-    u"It may well be to get caught in an endless loop.\r\nAre you want to continue?";
-
-// The store dialog's size with the manager's banner on it.
-constexpr int BannerStoreMinWidth = 476;
-constexpr int BannerStoreMinHeight = 320;
-
-}  // namespace
+namespace {}  // namespace
 
 void TVxBrowserHelperObject::SaveMailCard(const std::u16string& linkAddress) {
   // A click is no place for an error message: whatever fails, the click
@@ -45,17 +36,11 @@ void TVxBrowserHelperObject::SaveMailCard(const std::u16string& linkAddress) {
     std::u16string names;
     std::u16string name;
     platform::OleCheck(server->GetDefaultCardNames(pageKey, names, name));
-    TQMStoreDialog dialog(browserWindow_);
-    if (agent_->BannerMode() == 1) {
-      ui::TSizeConstraints constraints = dialog.Constraints();
-      constraints.MinWidth = BannerStoreMinWidth;
-      constraints.MinHeight = BannerStoreMinHeight;
-      dialog.SetConstraints(constraints);
-      agent_->AttachBanner(dialog);
-    }
+    const auto dialog = MakeStoreDialog();
     while (true) {
       int defaultChoice = DefaultForActiveProfile;
-      if (!dialog.Execute(u"Save mail card", names, defaultChoice, name, agent_->ActiveProfile())) {
+      if (!dialog->Execute(u"Save mail card", names, defaultChoice, name,
+                           agent_->ActiveProfile())) {
         return;
       }
       // Deleting first makes the save replace a card of the same name.
@@ -111,14 +96,7 @@ bool TVxBrowserHelperObject::SendMailCard(const ComPtr<PageBrowser>& browser,
   const std::optional<TMailCard> card = MailCardFromVariant(data);
   if (!card || card->Address.empty()) return false;
   const std::u16string sent = card->Subject + u"[" + card->Body + u"]";
-  if (!tracer_->Register(pageKey, card->Address, AutoMailSent, sent)) {
-    if (ui::MessageBox(browserWindow_, LoopQuestion, u"Warning", ui::TMsgIcon::Question,
-                       ui::TMsgButtons::YesNo) != ui::IDYES) {
-      return false;
-    }
-    tracer_->Clear();
-    tracer_->Register(pageKey, card->Address, AutoMailSent, sent);
-  }
+  if (!TraceOrAskToGoOn(pageKey, card->Address, AutoMailSent, sent, u"Warning")) return false;
   if (!FindMailLink(browser, card->Address)) return false;
   // The composer's answer changes nothing here: the user sees the message
   // or doesn't, and the page was served either way.

@@ -19,9 +19,6 @@ using platform::PageInputElement;
 
 namespace {
 
-constexpr char16_t LoopQuestion[] =
-    u"It may well be to get caught in an endless loop.\r\nAre you want to continue?";
-
 // The press of the mouse belongs to one click; whatever the click did,
 // the next one starts afresh.
 struct TEndOfClick {
@@ -171,14 +168,8 @@ bool TVxBrowserHelperObject::PlayStoredNavigation(const ComPtr<PageBrowser>& bro
         if (recorder.Mode() == RecorderPlaying) {
           const TPlayedStep step = recorder.PeekStep(pageKey);
           const std::u16string key = step.Tag + u"[" + step.Type + u"]";
-          if (!tracer_->Register(pageKey, step.Value, AutoNavigationStep, key)) {
-            if (ui::MessageBox(browserWindow_, LoopQuestion, u"Warning", ui::TMsgIcon::Question,
-                               ui::TMsgButtons::YesNo) == ui::IDYES) {
-              tracer_->Clear();
-              tracer_->Register(pageKey, step.Value, AutoNavigationStep, key);
-            } else {
-              recorder.Stop();
-            }
+          if (!TraceOrAskToGoOn(pageKey, step.Value, AutoNavigationStep, key, u"Warning")) {
+            recorder.Stop();
           }
         }
       } else if (agent.HasNavigationCards()) {

@@ -31,24 +31,6 @@ constexpr char16_t SelectFormQuestion[] =
     u"There are more than one form on the page.\r\nAre you want to select a form to submit?";
 constexpr char16_t SubmissionQuestion[] = u"May be form submition!\r\nSave it?";
 
-// The banner strip needs this much room in the store dialog.
-constexpr int BannerStoreMinWidth = 476;
-constexpr int BannerStoreMinHeight = 320;
-
-// A store dialog for one store operation, with the manager's banner when
-// it shows one.
-std::unique_ptr<TQMStoreDialog> MakeStoreDialog(TQuillmateAgent& agent, platform::HWND owner) {
-  auto dialog = std::make_unique<TQMStoreDialog>(owner);
-  if (agent.BannerMode() == 1) {
-    ui::TSizeConstraints constraints = dialog->Constraints();
-    constraints.MinWidth = BannerStoreMinWidth;
-    constraints.MinHeight = BannerStoreMinHeight;
-    dialog->SetConstraints(constraints);
-    agent.AttachBanner(*dialog);
-  }
-  return dialog;
-}
-
 // DeleteCard until it needs no password; false when the user refused to
 // log in (nothing was deleted).
 bool DeleteCardLoggedIn(TQuillmateAgent& agent, IQoraServer& server, const String& owner,
@@ -63,18 +45,17 @@ bool DeleteCardLoggedIn(TQuillmateAgent& agent, IQoraServer& server, const Strin
 
 // Step by step what naming a form set takes: the page's names, the store
 // dialog, the old card of that name out of the way. false: cancelled.
-bool AskFormSetName(TQuillmateAgent& agent, platform::HWND owner, IQoraServer& server,
+bool AskFormSetName(TQuillmateAgent& agent, TQMStoreDialog& dialog, IQoraServer& server,
                     const String& pageKey, String& name, int& defaultChoice) {
   String existing;
   String proposed;
   platform::OleCheck(server.GetDefaultCardNames(pageKey, existing, proposed));
   name = proposed.empty() ? String(NewFormCardName) : proposed;
-  const auto dialog = MakeStoreDialog(agent, owner);
   for (;;) {
     defaultChoice = DefaultForAllProfiles;
     bool onlyEmpty = false;
-    if (!dialog->ExecuteWithFillOption(FormCardCaption, existing, defaultChoice, onlyEmpty, name,
-                                       agent.ActiveProfile())) {
+    if (!dialog.ExecuteWithFillOption(FormCardCaption, existing, defaultChoice, onlyEmpty, name,
+                                      agent.ActiveProfile())) {
       return false;
     }
     // A refused log-in: the user may choose a name that needs none.
@@ -97,6 +78,21 @@ bool SaveFormSetLoggedIn(TQuillmateAgent& agent, IQoraServer& server, const Stri
 }
 
 }  // namespace
+
+std::unique_ptr<TQMStoreDialog> TVxBrowserHelperObject::MakeStoreDialog() const {
+  // The banner strip needs this much room in the store dialog.
+  constexpr int BannerStoreMinWidth = 476;
+  constexpr int BannerStoreMinHeight = 320;
+  auto dialog = std::make_unique<TQMStoreDialog>(browserWindow_);
+  if (agent_->BannerMode() == 1) {
+    ui::TSizeConstraints constraints = dialog->Constraints();
+    constraints.MinWidth = BannerStoreMinWidth;
+    constraints.MinHeight = BannerStoreMinHeight;
+    dialog->SetConstraints(constraints);
+    agent_->AttachBanner(*dialog);
+  }
+  return dialog;
+}
 
 void TVxBrowserHelperObject::SaveForms(TFormItem* item) {
   Reported(loc::SaveForms, [&] {
@@ -126,7 +122,7 @@ void TVxBrowserHelperObject::SaveForms(TFormItem* item) {
       String name;
       int defaultChoice = DefaultForNobody;
       if (mode == 1 &&
-          !AskFormSetName(agent, browserWindow_, *server, pageKey, name, defaultChoice)) {
+          !AskFormSetName(agent, *MakeStoreDialog(), *server, pageKey, name, defaultChoice)) {
         return;
       }
       const bool saved = SaveFormSetLoggedIn(agent, *server, pageKey, name, forms);
@@ -180,7 +176,7 @@ void TVxBrowserHelperObject::SaveNavigations(const std::u16string& firstUrl,
       String proposed;
       platform::OleCheck(server->GetDefaultCardNames(firstUrl, existing, proposed));
       if (name.empty()) name = proposed;
-      const auto dialog = MakeStoreDialog(agent, browserWindow_);
+      const auto dialog = MakeStoreDialog();
       bool passwordNeeded = false;
       do {
         int defaultChoice = DefaultForActiveProfile;

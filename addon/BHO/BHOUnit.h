@@ -68,6 +68,8 @@
 
 namespace qm {
 
+class TQMStoreDialog;
+
 // The browser property under which the helper object publishes its agent
 // (the identity of IQuillmateAgent); the toolbar of the window reads it.
 inline constexpr char16_t AgentBrowserProperty[] = u"{5838DE46-7072-4FCA-9A5C-C09D44D231FE}";
@@ -105,7 +107,9 @@ public:
   TPageFormSet& PageForms() const noexcept { return *pageForms_; }
   TAutoSubmitTracer& Tracer() const noexcept { return *tracer_; }
   const THTMLDocListener& DocListener() const noexcept { return *docListener_; }
-  bool WindowEventsConnected() const noexcept { return windowEvents_ && windowEvents_->Connected(); }
+  bool WindowEventsConnected() const noexcept {
+    return windowEvents_ && windowEvents_->Connected();
+  }
   bool BrowserEventsConnected() const noexcept {
     return browserEvents_ && browserEvents_->Connected();
   }
@@ -265,6 +269,14 @@ private:
   void ClearPendingFill();
   // The manager, or none when there is no connection.
   ComPtr<IQoraServer> Server() const;
+  // Registers an automatic action with the tracer; when the trace holds it
+  // already, asks the user (a message box with caption) whether to go on.
+  // true: go on, the action begins a new trace; false: the user stopped it.
+  bool TraceOrAskToGoOn(const std::u16string& pageKey, const std::u16string& target, uint8_t kind,
+                        const std::u16string& data, const char16_t* caption);
+  // A store dialog owned by the browser window, with the manager's banner
+  // when it shows one (BHOSaving.cpp).
+  std::unique_ptr<TQMStoreDialog> MakeStoreDialog() const;
 
   // The top browser of this window; none while detached.
   ComPtr<PageBrowser> browser_;
