@@ -13,6 +13,7 @@
 #include "manager/recognition/LexiconBuilder.h"
 #include "manager/service/ManagerLimits.h"
 #include "manager/store/PasswordHash.h"
+#include "manager/store/SqliteError.h"
 #include "platform/rtl/Utf.h"
 
 namespace qm::manager {
@@ -34,9 +35,16 @@ TQoraManager::TQoraManager(std::unique_ptr<TManagerStore> store, TLog log)
   serials_ = store_->Serials();
 }
 
-TQoraManager::~TQoraManager() = default;
+TQoraManager::~TQoraManager() {
+  // A DeleteCard no save followed still happens.
+  std::lock_guard lock(mutex_);
+  try {
+    SettlePendingDelete();
+  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing is left to tell
+  }
+}
 
-HRESULT TQoraManager::Serve(const std::function<void()>& body) {
+HRESULT TQoraManager::Serve(const std::function<void()>& body, bool settlePending) {
   std::vector<TEvent> raised;
   const HRESULT status = SafeCallEdge([&] {
     std::lock_guard lock(mutex_);
@@ -48,6 +56,7 @@ HRESULT TQoraManager::Serve(const std::function<void()>& body) {
       ~TTake() { To.swap(From); }
     } take{raised_, raised};
     CatchUp();
+    if (settlePending) SettlePendingDelete();
     body();
   });
   for (TEvent& event : raised)
@@ -90,15 +99,42 @@ void TQoraManager::NoteChanges(unsigned changes) {
   if (changes & ChangeLanguage) Raise(DISPID_OnLanguageChange);
 }
 
+void TQoraManager::SettlePendingDelete() {
+  if (!pendingDelete_) return;
+  const TPendingDelete pending = std::move(*pendingDelete_);
+  pendingDelete_.reset();
+  try {
+    if (store_->DeleteCard(pending.OwnerKey, pending.Name)) NoteChanges(ChangeData);
+  } catch (const EStoreError& e) {
+    // The card stays; the operation that settles it is not to blame.
+    if (log_) {
+      log_("DeleteCard '" + platform::U8(pending.Name) + "' of '" + platform::U8(pending.OwnerKey) +
+           "': " + platform::U8(e.Message()));
+    }
+  }
+}
+
+bool TQoraManager::TakePendingDelete(const String& ownerKey, const String& name) {
+  if (pendingDelete_ && pendingDelete_->OwnerKey == ownerKey &&
+      SameTextIgnoreCase(pendingDelete_->Name, name)) {
+    pendingDelete_.reset();
+    return true;
+  }
+  SettlePendingDelete();
+  return false;
+}
+
 bool TQoraManager::CheckForChanges() {
   bool changed = false;
-  Serve([&] { changed = !raised_.empty(); });
+  // The timer must not settle a DeleteCard between it and its save.
+  Serve([&] { changed = !raised_.empty(); }, false);
   return changed;
 }
 
 void TQoraManager::AnnounceQuit() {
   {
     std::lock_guard lock(mutex_);
+    SettlePendingDelete();
     store_->LockAll();  // the keys go before the service does
   }
   events_.Post(DISPID_OnQuit, {});
@@ -249,25 +285,29 @@ HRESULT TQoraManager::ShowInManager(int32_t kind, const String& url, const Strin
 }
 
 HRESULT TQoraManager::Login(const String& password) {
-  return Serve([&] {
-    CheckLength(password, MaxNameChars, "password");
-    std::vector<TProfile> profiles = store_->Profiles();
-    // The active profile is tried first: it is the one the user means.
-    std::stable_partition(profiles.begin(), profiles.end(),
-                          [](const TProfile& p) { return p.Active; });
-    bool anyProtected = false;
-    bool accepted = false;
-    for (const TProfile& profile : profiles) {
-      if (!profile.Protected()) continue;
-      anyProtected = true;
-      // Unlocking keeps the profile's key in the store's locked memory (and
-      // encrypts what of it is still in clear).
-      if (store_->Unlock(profile.Id, password)) accepted = true;
-    }
-    if (!anyProtected) throw Exception(u"No profile is protected by a password");
-    if (!accepted) throw Exception(u"The password is wrong");
-    Raise(DISPID_OnLogin, {{Variant::FromBool(true)}, {}});
-  });
+  return Serve(
+      [&] {
+        CheckLength(password, MaxNameChars, "password");
+        std::vector<TProfile> profiles = store_->Profiles();
+        // The active profile is tried first: it is the one the user means.
+        std::stable_partition(profiles.begin(), profiles.end(),
+                              [](const TProfile& p) { return p.Active; });
+        bool anyProtected = false;
+        bool accepted = false;
+        for (const TProfile& profile : profiles) {
+          if (!profile.Protected()) continue;
+          anyProtected = true;
+          // Unlocking keeps the profile's key in the store's locked memory (and
+          // encrypts what of it is still in clear).
+          if (store_->Unlock(profile.Id, password)) accepted = true;
+        }
+        if (!anyProtected) throw Exception(u"No profile is protected by a password");
+        if (!accepted) throw Exception(u"The password is wrong");
+        Raise(DISPID_OnLogin, {{Variant::FromBool(true)}, {}});
+      },
+      // A DeleteCard waiting for its save, which asked for this
+      // log-in, stays pending.
+      false);
 }
 
 HRESULT TQoraManager::Logout() {

@@ -26,6 +26,18 @@
 // keys, in locked memory), not in the store file: Logout, AnnounceQuit, a
 // password changed elsewhere and the object's end wipe the keys.
 //
+// Replacing a card: the add-on replaces a stored card by calling DeleteCard
+// and then saving a card of the same name. So that a save that fails in
+// the store (a full disk, an I/O error) does not leave the old card gone,
+// DeleteCard answers as always but keeps the removal pending: the save of
+// that owner key and name (name ignoring case) that comes next removes the
+// old card and stores the new one in one transaction, and a failed save
+// leaves the old card as it was and the removal dropped. Any other
+// operation first carries out the pending removal in a transaction of its
+// own, except Login (the add-on logs in between the two when the save asks
+// for the password) and CheckForChanges; AnnounceQuit and the object's end
+// carry it out too. Until then other programs still see the card.
+//
 // Ownership: the object owns its store. Thread safe: calls may come from
 // several threads at once; they are served one at a time.
 #pragma once
@@ -136,7 +148,8 @@ private:
 
   // Runs an operation's body under the lock after catching up with the
   // store; posts the events it raised once the lock is released.
-  HRESULT Serve(const std::function<void()>& body);
+  // settlePending false: the body deals with a pending DeleteCard itself.
+  HRESULT Serve(const std::function<void()>& body, bool settlePending = true);
   void CatchUp();
   void NoteChanges(unsigned changes);
   void Raise(platform::DISPID id, platform::DispParams params = {});
@@ -149,7 +162,20 @@ private:
   std::optional<int64_t> SaveProtection();
   // Saves the card (a proposed name when it has none); false when a card of
   // that name exists and is protected by a locked profile.
-  bool WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures);
+  // replacing: a card of that name is removed first, in the same
+  // transaction (the pending DeleteCard of it).
+  bool WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures, bool replacing);
+  // The DeleteCard kept back for the save that replaces the card.
+  struct TPendingDelete {
+    String OwnerKey;
+    String Name;
+  };
+  // Carries out a pending DeleteCard in its own transaction (a failure is
+  // logged: the card stays).
+  void SettlePendingDelete();
+  // For a save of ownerKey and name: takes the pending DeleteCard when it
+  // is of that card and settles any other; answers whether it took one.
+  bool TakePendingDelete(const String& ownerKey, const String& name);
   String ProposedName(const String& pageKey);
   // A stored form set that may hold one of a page's forms, read once per
   // MatchPageForms and kept by its forms' exact keys; a damaged one holds
@@ -167,6 +193,7 @@ private:
   TSerials serials_;
   std::unique_ptr<TKnowledge> knowledge_;
   std::vector<TShowRequest> showRequests_;
+  std::optional<TPendingDelete> pendingDelete_;
 };
 
 // Reads a transit form set from a byte-array variant, whole; raises

@@ -126,10 +126,14 @@ std::optional<int64_t> TQoraManager::SaveProtection() {
   return active.Id;
 }
 
-bool TQoraManager::WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures) {
+bool TQoraManager::WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures,
+                             bool replacing) {
   bool written = false;
   store_->Write(ChangeData, [&] {
     if (card.Name.empty()) card.Name = ProposedName(card.OwnerKey);
+    // Removed, not overwritten: the new card is a new one (its place in
+    // saving order, no defaults), as when the removal came on its own.
+    if (replacing) store_->DeleteCard(card.OwnerKey, card.Name);
     const std::optional<TCardRecord> existing = store_->FindCard(card.OwnerKey, card.Name);
     if (existing && !CardReadable(*existing)) return;
     store_->SaveCard(card, signatures);
@@ -167,8 +171,9 @@ HRESULT TQoraManager::DeleteCard(const String& ownerKey, const String& card, boo
       passwordNeeded = true;
       return;
     }
-    store_->DeleteCard(ownerKey, card);
-    NoteChanges(ChangeData);
+    // Carried out with the save that replaces the card, or before the next
+    // other operation (QoraManager.h).
+    pendingDelete_ = TPendingDelete{ownerKey, found->Name};
   });
 }
 
@@ -254,29 +259,35 @@ HRESULT TQoraManager::LoadFormSet(const String& formSet, const String& card, Var
 
 HRESULT TQoraManager::SaveFormSet(const String& url, const String& name, const String& title,
                                   const Variant& forms, bool& saved, bool& passwordNeeded) {
-  return Serve([&] {
-    CheckLength(url, MaxKeyChars, "url");
-    CheckLength(name, MaxNameChars, "name");
-    CheckLength(title, MaxValueChars, "title");
-    saved = false;
-    passwordNeeded = false;
-    TTransitFormSet set;
-    TCardRecord card;
-    ReadFormsArgument(forms, "forms", set, card.Data);
-    if (set.Empty()) throw Exception(u"forms holds no form");
-    const std::optional<int64_t> protection = SaveProtection();
-    if (!protection) {
-      passwordNeeded = true;
-      return;
-    }
-    card.Kind = StoredFormSet;
-    card.OwnerKey = url;
-    card.Name = name;
-    card.Title = title;
-    card.ProtectedBy = *protection;
-    saved = WriteCard(std::move(card), SignaturesOf(set));
-    passwordNeeded = !saved;
-  });
+  return Serve(
+      [&] {
+        // Taken first: a save of that card that fails keeps the old one.
+        const bool replacing = TakePendingDelete(url, name);
+        CheckLength(url, MaxKeyChars, "url");
+        CheckLength(name, MaxNameChars, "name");
+        CheckLength(title, MaxValueChars, "title");
+        saved = false;
+        passwordNeeded = false;
+        TTransitFormSet set;
+        TCardRecord card;
+        ReadFormsArgument(forms, "forms", set, card.Data);
+        if (set.Empty()) throw Exception(u"forms holds no form");
+        const std::optional<int64_t> protection = SaveProtection();
+        if (!protection) {
+          // The log-in the add-on asks for next leaves the removal pending.
+          if (replacing) pendingDelete_ = TPendingDelete{url, name};
+          passwordNeeded = true;
+          return;
+        }
+        card.Kind = StoredFormSet;
+        card.OwnerKey = url;
+        card.Name = name;
+        card.Title = title;
+        card.ProtectedBy = *protection;
+        saved = WriteCard(std::move(card), SignaturesOf(set), replacing);
+        passwordNeeded = !saved;
+      },
+      false);
 }
 
 HRESULT TQoraManager::FindFormSet(const String& url, const Variant& forms, String& name) {
@@ -330,29 +341,35 @@ HRESULT TQoraManager::FindCard(int32_t kind, const String& url, const Variant& d
 HRESULT TQoraManager::SaveCard(int32_t kind, const String& url, const String& name,
                                const String& title, const Variant& data, bool& saved,
                                bool& passwordNeeded) {
-  return Serve([&] {
-    CheckCardKind(kind);
-    CheckLength(url, MaxKeyChars, "url");
-    CheckLength(name, MaxNameChars, "name");
-    CheckLength(title, MaxValueChars, "title");
-    saved = false;
-    passwordNeeded = false;
-    TCardRecord card;
-    card.Data = BytesArgument(data, "data");
-    if (card.Data.empty()) throw Exception(u"data is empty");
-    const std::optional<int64_t> protection = SaveProtection();
-    if (!protection) {
-      passwordNeeded = true;
-      return;
-    }
-    card.Kind = kind;
-    card.OwnerKey = url;
-    card.Name = name;
-    card.Title = title;
-    card.ProtectedBy = *protection;
-    saved = WriteCard(std::move(card), {});
-    passwordNeeded = !saved;
-  });
+  return Serve(
+      [&] {
+        // Taken first: a save of that card that fails keeps the old one.
+        const bool replacing = TakePendingDelete(url, name);
+        CheckCardKind(kind);
+        CheckLength(url, MaxKeyChars, "url");
+        CheckLength(name, MaxNameChars, "name");
+        CheckLength(title, MaxValueChars, "title");
+        saved = false;
+        passwordNeeded = false;
+        TCardRecord card;
+        card.Data = BytesArgument(data, "data");
+        if (card.Data.empty()) throw Exception(u"data is empty");
+        const std::optional<int64_t> protection = SaveProtection();
+        if (!protection) {
+          // The log-in the add-on asks for next leaves the removal pending.
+          if (replacing) pendingDelete_ = TPendingDelete{url, name};
+          passwordNeeded = true;
+          return;
+        }
+        card.Kind = kind;
+        card.OwnerKey = url;
+        card.Name = name;
+        card.Title = title;
+        card.ProtectedBy = *protection;
+        saved = WriteCard(std::move(card), {}, replacing);
+        passwordNeeded = !saved;
+      },
+      false);
 }
 
 HRESULT TQoraManager::ListCards(int32_t kind, const String& url, Variant& list, String& selected) {

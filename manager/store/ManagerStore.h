@@ -177,6 +177,9 @@ public:
   Bytes CardData(const TCardRecord& card);
   // The form signatures stored for a card (export of sealed form sets).
   std::vector<TFormSignature> SignaturesOfCard(int64_t cardId);
+  // Answers whether there was such a card. A replacement that must not
+  // lose the old card when the save fails is this and SaveCard inside one
+  // Write() (what TQoraManager does for DeleteCard followed by a save).
   bool DeleteCard(const String& ownerKey, const String& name);
   // Ids of form sets under other owner keys than excludeOwner that hold a
   // form with this signature.
