@@ -2,13 +2,13 @@
 // values.
 #include <fcntl.h>
 #include <time.h>
-#include <unistd.h>
-
 #include <unicode/uloc.h>
+#include <unistd.h>
 
 #include <iterator>
 #include <ostream>
 
+#include "core/CommandLine/TerminalIO.h"
 #include "core/Common/LexiconJson.h"
 #include "core/Common/QMLexicon.h"
 #include "core/Common/QMOptions.h"
@@ -17,7 +17,6 @@
 #include "manager/cli/ManagerCli.h"
 #include "manager/recognition/DefaultContent.h"
 #include "manager/recognition/LexiconBuilder.h"
-#include "core/CommandLine/TerminalIO.h"
 #include "manager/store/StoreJson.h"
 #include "platform/rtl/OsError.h"
 
@@ -73,8 +72,8 @@ void CheckLanguageTag(const std::string& tag, const char* what) {
   int32_t parsed = 0;
   uloc_forLanguageTag(tag.c_str(), locale, sizeof locale, &parsed, &status);
   if (U_FAILURE(status) || parsed != static_cast<int32_t>(tag.size())) {
-    throw ToolError(std::string(what) + " must be a language tag such as de or pt-BR, not '" +
-                    tag + "'");
+    throw ToolError(std::string(what) + " must be a language tag such as de or pt-BR, not '" + tag +
+                    "'");
   }
 }
 
@@ -122,6 +121,9 @@ std::string Counts(const TStoreCounts& c) {
 }
 
 int Import(const TParsedArgs& args, ToolContext& io) {
+  // The password line comes first, before a document on standard input.
+  const std::unique_ptr<TPassword> password =
+      args.Has("--password-stdin") ? ReadPassword(args, io, "Password: ", "password") : nullptr;
   const std::string text = tool::ReadInput(args.Operands[0], io);
   const Json document =
       ParseJson(text, args.Operands[0] == "-" ? "standard input" : args.Operands[0]);
@@ -129,17 +131,19 @@ int Import(const TParsedArgs& args, ToolContext& io) {
   const bool existed = access(args.Value("--db", TManagerStore::DefaultPath()).c_str(), F_OK) == 0;
   // A dry run without a store checks the document against a new one in
   // memory; a real import makes the store when there is none.
-  auto store = dryRun && !existed
-                   ? std::make_unique<TManagerStore>(":memory:", &DefaultContent())
-                   : OpenStore(args, !dryRun);
+  auto store = dryRun && !existed ? std::make_unique<TManagerStore>(":memory:", &DefaultContent())
+                                  : OpenStore(args, !dryRun);
   // The store as it was is kept beside it before anything is replaced.
   const std::string backup = existed && !dryRun ? BackUpStore(*store) : std::string();
   tool::TProgressLine progress(io, "import", "cards");
   TImportResult result;
   try {
-    result = ImportStore(*store, document, [&](size_t done, size_t total) {
-      if (!args.Has("--quiet")) progress.Update(done, total);
-    }, dryRun);
+    result = ImportStore(
+        *store, document,
+        [&](size_t done, size_t total) {
+          if (!args.Has("--quiet")) progress.Update(done, total);
+        },
+        dryRun, password ? &password->Text() : nullptr);
   } catch (...) {
     progress.Finish();
     if (!backup.empty()) unlink(backup.c_str());  // nothing changed: nothing to keep
@@ -152,6 +156,10 @@ int Import(const TParsedArgs& args, ToolContext& io) {
   } else {
     io.Out << "Imported " << Counts(result.After) << " into " << store->Path() << "\n";
     if (!backup.empty()) io.Out << "The store as it was is kept in " << backup << "\n";
+  }
+  for (const String& name : result.Encrypted) {
+    io.Err << "note: profile '" << Utf8(name) << "' came in clear and "
+           << (dryRun ? "would be" : "was") << " encrypted with the password given\n";
   }
   for (const String& name : result.InClear) {
     io.Err << "note: profile '" << Utf8(name) << "' is protected but came in clear; "
@@ -354,18 +362,24 @@ void RegisterDataCommands(CommandTable& table) {
                           "replaced only once it is written whole. Keys are capitalised\n"
                           "(\"StopWords\"), as in every JSON document of the project.",
                           Export, 0, 1, {}, {"--password-stdin"}));
-  table.push_back(Command("import", "", m + " import [--dry-run] [--quiet] FILE",
-                          "Replaces the whole store with a JSON document made by export.",
-                          "FILE - reads standard input. An unknown key, a value of the wrong type\n"
-                          "or a document without an active profile is refused, naming the place.\n"
-                          "The import is one transaction: a document with a problem, or an\n"
-                          "interrupted import, leaves the store as it was. Before it replaces the\n"
-                          "store, a copy of it is kept beside it (mode 0600, named in the output).\n"
-                          "--dry-run checks the document and tells what it would change, changing\n"
-                          "nothing. Progress goes to standard error unless --quiet. Documents of\n"
-                          "the first version (keys with a small first letter) are read as well.\n"
-                          "Makes the store when there is none.",
-                          Import, 1, 1, {}, {"--dry-run", "--quiet"}));
+  table.push_back(
+      Command("import", "", m + " import [--dry-run] [--quiet] [--password-stdin] FILE",
+              "Replaces the whole store with a JSON document made by export.",
+              "FILE - reads standard input. An unknown key, a value of the wrong type\n"
+              "or a document without an active profile is refused, naming the place.\n"
+              "The import is one transaction: a document with a problem, or an\n"
+              "interrupted import, leaves the store as it was. Before it replaces the\n"
+              "store, a copy of it is kept beside it (mode 0600, named in the output).\n"
+              "--dry-run checks the document and tells what it would change, changing\n"
+              "nothing. Progress goes to standard error unless --quiet. Documents of\n"
+              "the first version (keys with a small first letter) are read as well.\n"
+              "Makes the store when there is none. A protected profile that comes in\n"
+              "clear (export --password-stdin) is stored in clear until its next\n"
+              "unlock, unless --password-stdin gives its password: then it is\n"
+              "encrypted within the import, and a password that does not open every\n"
+              "such profile stops the import. The password line comes before a\n"
+              "document on standard input.",
+              Import, 1, 1, {}, {"--dry-run", "--quiet", "--password-stdin"}));
   table.push_back(Command("lexicon", "export", m + " lexicon export [--stream] [FILE]",
                           "Writes the lexicon as JSON, or with --stream as the version-10 "
                           "stream the add-on reads.",

@@ -50,8 +50,9 @@ TEST_F(ManagerCliTest, AProtectedProfileIsShownAndChangedOnlyWithItsPassword) {
   EXPECT_FALSE(Has(run.Out + run.Err, "nope-Xy1"));
   run = Run({"field", "set", "E-mail", "x@y"});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Err, "quillora-manager field set: profile 'Default' is protected: give its "
-                     "password with --password-stdin\n");
+  EXPECT_EQ(run.Err,
+            "quillora-manager field set: profile 'Default' is protected: give its "
+            "password with --password-stdin\n");
   // The password first, then the value.
   Ok({"field", "set", "--password-stdin", "E-mail", "-"}, "pw1\nnew@example.org\n");
   EXPECT_TRUE(Has(Ok({"profile", "show", "--password-stdin"}, "pw1\n").Out, "new@example.org"));
@@ -81,8 +82,9 @@ TEST_F(ManagerCliTest, AtATerminalPasswordsAreAskedForAndANewOneTwice) {
   // Away from a terminal, nothing is read without the option.
   run = Run({"password", "clear"});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_EQ(run.Err, "quillora-manager password clear: the current password is needed: give it "
-                     "with --password-stdin (see --help)\n");
+  EXPECT_EQ(run.Err,
+            "quillora-manager password clear: the current password is needed: give it "
+            "with --password-stdin (see --help)\n");
 }
 
 // A profile "Work" protected by "pw" with a value and a navigation card.
@@ -94,7 +96,8 @@ void ProtectedWork(const std::string& path) {
   TMemoryStream steps;
   TStreamWriter writer(steps);
   writer.Count(1);
-  for (const char16_t* text : {u"a", u"", u"Statements", u"https://bank.example/st", u"bank.example"})
+  for (const char16_t* text :
+       {u"a", u"", u"Statements", u"https://bank.example/st", u"bank.example"})
     writer.WideString(text);
   TCardRecord card;
   card.Kind = StoredNavigation;
@@ -121,14 +124,80 @@ TEST_F(ManagerCliTest, ExportKeepsALockedProfileEncryptedAndImportTakesItAsItIs)
   EXPECT_TRUE(Has(shown.Out, "Card number (CardNumber): 4111-secret")) << shown.Out << shown.Err;
   const TRun card =
       Run({"cards", "show", "--password-stdin", "bank.example", "Statements"}, "pw\n", other);
-  EXPECT_TRUE(Has(card.Out, "1. page:  bank.example\n     click: a named 'Statements' with value "
-                            "'https://bank.example/st'\n"))
+  EXPECT_TRUE(Has(card.Out,
+                  "1. page:  bank.example\n     click: a named 'Statements' with value "
+                  "'https://bank.example/st'\n"))
       << card.Out << card.Err;
   // With the password it goes out in clear.
   const std::string open = Ok({"export", "--password-stdin"}, "pw\n").Out;
   EXPECT_TRUE(Has(open, "\"Value\": \"4111-secret\"")) << open;
   EXPECT_FALSE(Has(open, "\"Key\": {"));
   EXPECT_EQ(Run({"export", "--password-stdin"}, "wrong\n").Status, 1);
+}
+
+// Whether the store's files (the database and its journal) hold text as
+// the store writes texts: UTF-16.
+bool FilesHold(const std::string& store, const std::string& text) {
+  std::string wide;
+  for (char c : text)
+    wide += std::string{c, '\0'};
+  for (const std::string& path : {store, store + "-wal"}) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    if (Has(bytes, wide)) return true;
+  }
+  return false;
+}
+
+TEST_F(ManagerCliTest, AProfileImportedInClearIsEncryptedWithThePasswordGiven) {
+  ProtectedWork(path_);
+  const std::string clear = Ok({"export", "--password-stdin"}, "pw\n").Out;
+  ASSERT_TRUE(Has(clear, "4111-secret"));
+  const std::string file = dir_.File("clear.json");
+  std::ofstream(file) << clear;
+
+  // Without the password it is kept in clear until its next unlock.
+  const std::string plain = dir_.File("plain.db");
+  TRun run = Run({"import", "--quiet", file}, {}, plain);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(FilesHold(plain, "4111-secret"));
+
+  const std::string sealed = dir_.File("sealed.db");
+  run = Run({"import", "--quiet", "--password-stdin", file}, "pw\n", sealed);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err,
+            "note: profile 'Work' came in clear and was encrypted with the password "
+            "given\n");
+  EXPECT_FALSE(Has(run.Out + run.Err, "pw\n"));
+  EXPECT_FALSE(FilesHold(sealed, "4111-secret"));
+  const std::string exported = Run({"export"}, {}, sealed).Out;
+  EXPECT_FALSE(Has(exported, "4111-secret"));
+  EXPECT_FALSE(Has(exported, "bank.example/st")) << "the card is encrypted too";
+  EXPECT_TRUE(Has(exported, "\"Key\": {")) << exported;
+  EXPECT_TRUE(Has(Run({"profile", "show", "--password-stdin", "Work"}, "pw\n", sealed).Out,
+                  "Card number (CardNumber): 4111-secret"));
+  EXPECT_FALSE(Has(Run({"profile", "list"}, {}, sealed).Out, "not yet encrypted"));
+
+  // The password line comes before a document on standard input.
+  const std::string piped = dir_.File("piped.db");
+  run = Run({"import", "--quiet", "--password-stdin", "-"}, "pw\n" + clear, piped);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_FALSE(FilesHold(piped, "4111-secret"));
+
+  // A password that does not open the profile stops the import, dry run
+  // or not; the store stays as it was.
+  const std::string before = Ok({"export"}).Out;
+  for (const bool dry : {true, false}) {
+    std::vector<std::string> args = {"import", "--quiet", "--password-stdin", file};
+    if (dry) args.insert(args.begin() + 1, "--dry-run");
+    run = Run(args, "wrong-Zq\n");
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_EQ(run.Err, "quillora-manager import: The password is wrong for profile 'Work'\n");
+    EXPECT_EQ(Ok({"export"}).Out, before);
+    EXPECT_TRUE(Backups(path_).empty());
+  }
+  // No password line at all is bad input.
+  EXPECT_EQ(Run({"import", "--password-stdin", file}, "", piped).Status, 2);
 }
 
 // Everything the store holds, odd texts and bytes included.
@@ -195,10 +264,14 @@ TEST_F(ManagerCliTest, ImportKeepsThePreviousStoreBesideItAndADryRunChangesNothi
       "Cards": [{"Kind": "mail", "Owner": "k", "Name": "n", "Data": "AAEC"}]})";
   const TRun dry = Ok({"import", "--dry-run", file});
   EXPECT_EQ(dry.Out.rfind("The document is good. Importing it would replace 2 profiles, 40 "
-                          "fields, ", 0), 0u) << dry.Out;
-  EXPECT_TRUE(Has(dry.Out, " 0 cards, 0 defaults, 0 notes, 0 translations, 0 collected values\n"
-                           "with 1 profiles, 0 fields, 0 synonyms, 1 cards, 0 defaults, 0 notes, "
-                           "0 translations, 0 collected values (nothing was changed)\n"))
+                          "fields, ",
+                          0),
+            0u)
+      << dry.Out;
+  EXPECT_TRUE(Has(dry.Out,
+                  " 0 cards, 0 defaults, 0 notes, 0 translations, 0 collected values\n"
+                  "with 1 profiles, 0 fields, 0 synonyms, 1 cards, 0 defaults, 0 notes, "
+                  "0 translations, 0 collected values (nothing was changed)\n"))
       << dry.Out;
   EXPECT_EQ(Ok({"export"}).Out, before);
   EXPECT_TRUE(Backups(path_).empty());
@@ -287,14 +360,15 @@ TEST_F(ManagerCliTest, CardsAreListedShownAndDeleted) {
     card.Created = card.Updated = 86400;
     store.SetDefaultCard(store.SaveCard(card, {}), 0);
   }
-  EXPECT_EQ(Ok({"cards", "list"}).Out,
-            "mail\thttps://a.example\tLetter\t\t" +
-                std::to_string(4 + 32 + 4 + 16 + 4 + 46) + " bytes\tdefault for all profiles\n");
+  EXPECT_EQ(Ok({"cards", "list"}).Out, "mail\thttps://a.example\tLetter\t\t" +
+                                           std::to_string(4 + 32 + 4 + 16 + 4 + 46) +
+                                           " bytes\tdefault for all profiles\n");
   EXPECT_EQ(Ok({"cards", "list", "--kind", "formset"}).Out, "");
   const TRun unknownKind = Run({"cards", "list", "--kind", "form"});
   EXPECT_EQ(unknownKind.Status, 2);
-  EXPECT_EQ(unknownKind.Err, "quillora-manager cards list: unknown card kind 'form'; the kinds "
-                             "are formset, navigation or mail\n");
+  EXPECT_EQ(unknownKind.Err,
+            "quillora-manager cards list: unknown card kind 'form'; the kinds "
+            "are formset, navigation or mail\n");
   EXPECT_EQ(Run({"cards", "list", "https://nothing.example"}).Status, 1);
   EXPECT_EQ(Ok({"cards", "show", "https://a.example", "letter"}).Out,
             "Card:    Letter\nKind:    mail\nOwner:   https://a.example\nTitle:   \n"

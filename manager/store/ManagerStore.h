@@ -123,6 +123,9 @@ public:
   bool Unlock(int64_t profileId, const String& password);
   void Lock(int64_t profileId);
   void LockAll();
+  // Empties the journal into the file when no transaction is open (best
+  // effort), so that what was encrypted in place has no older copy there.
+  void Checkpoint();
   bool HasKey(int64_t profileId) const { return keys_.count(profileId) > 0; }
   bool AnyUnlocked() const { return !keys_.empty(); }
   // Whether the profile's values and cards may be read and written here.
@@ -244,9 +247,6 @@ private:
   // Opens every value and card of the profile (with the key held for it)
   // and stores it anew, sealed with to, or in clear when to is null.
   void Reseal(const TProfile& profile, const TProfileKey* to);
-  // Empties the journal into the file when no transaction is open (best
-  // effort), so that what was encrypted in place has no older copy there.
-  void Checkpoint();
   // Writes a value row, sealed with key, or in clear when key is null.
   void WriteValue(int64_t profileId, const TFieldDef& field, const String& value,
                   const String& candidates, const TProfileKey* key);

@@ -56,8 +56,8 @@ void ImportFields(TManagerStore& store, const Json& fields) {
     field.Group = item.Text("Group", u"");
     const std::string input = platform::Utf16ToUtf8(item.Text("Input", u"text"));
     if (!InputKindFromName(input, field.InputKind)) {
-      RaiseJsonError(item.Path("Input"),
-                     "unknown input kind '" + input + "'; the kinds are text, password, email or tel");
+      RaiseJsonError(item.Path("Input"), "unknown input kind '" + input +
+                                             "'; the kinds are text, password, email or tel");
     }
     const int64_t valueKind = item.Int("ValueKind", -1);
     if (valueKind < INT32_MIN || valueKind > INT32_MAX) {
@@ -207,7 +207,8 @@ void ImportCard(TManagerStore& store, const TJsonObject& entry,
     }
   } else {
     if (forms != nullptr) {
-      if (card.Kind != StoredFormSet) RaiseJsonError(entry.Path("Forms"), "only form sets hold forms");
+      if (card.Kind != StoredFormSet)
+        RaiseJsonError(entry.Path("Forms"), "only form sets hold forms");
       card.Data = FormSetFromJson(*forms, entry.Path("Forms"));
     } else {
       card.Data = Base64Of(*data, entry.Path("Data"));
@@ -286,7 +287,7 @@ void ImportSettings(TManagerStore& store, const TJsonObject& document) {
 }  // namespace
 
 TImportResult ImportStore(TManagerStore& store, const Json& document,
-                          const TImportProgress& progress, bool dryRun) {
+                          const TImportProgress& progress, bool dryRun, const String* password) {
   const TJsonObject top(document, "",
                         {"Format", "Version", "Settings", "Fields", "Profiles", "Lexicon", "Cards",
                          "Defaults", "Notes", "Translations", "CollectedValues"});
@@ -296,8 +297,8 @@ TImportResult ImportStore(TManagerStore& store, const Json& document,
   }
   const int64_t version = IntOf(top.Required("Version"), "Version");
   if (version < 1 || version > StoreDocumentVersion) {
-    RaiseJsonError("Version", "this program reads versions 1 to " +
-                                  std::to_string(StoreDocumentVersion));
+    RaiseJsonError("Version",
+                   "this program reads versions 1 to " + std::to_string(StoreDocumentVersion));
   }
   TImportResult result;
   result.Before = CountStore(store);
@@ -316,16 +317,32 @@ TImportResult ImportStore(TManagerStore& store, const Json& document,
       for (const auto& [name, protection] : profiles) {
         if (protection.Hash.empty()) continue;
         store.SetProtection(protection.ProfileId, protection.Hash, protection.Key);
-        if (protection.ClearData) result.InClear.push_back(name);
+        if (!protection.ClearData) continue;
+        if (password == nullptr) {
+          result.InClear.push_back(name);
+          continue;
+        }
+        // Unlocking a profile with data in clear encrypts it.
+        if (!store.Unlock(protection.ProfileId, *password)) {
+          RaiseStoreError(u"The password is wrong for profile '" + name + u"'",
+                          EStoreError::Kind::Other);
+        }
+        result.Encrypted.push_back(name);
       }
       result.After = CountStore(store);
       if (dryRun) throw TDryRunDone{};
     });
   } catch (const TDryRunDone&) {
+    store.LockAll();
     return result;
+  } catch (...) {
+    store.LockAll();
+    throw;
   }
   // The profiles are new: keys held for the old ones name other data now.
   store.LockAll();
+  // The clear pages the encryption replaced leave the journal.
+  if (!result.Encrypted.empty()) store.Checkpoint();
   return result;
 }
 

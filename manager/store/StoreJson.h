@@ -62,15 +62,25 @@ using TImportProgress = std::function<void(size_t done, size_t total)>;
 struct TImportResult {
   TStoreCounts Before;
   TStoreCounts After;
-  // Protected profiles whose data came in clear: their next unlock
-  // encrypts it.
+  // Protected profiles whose data came in clear and is stored so: their
+  // next unlock encrypts it.
   std::vector<String> InClear;
+  // Protected profiles whose data came in clear and was encrypted with the
+  // password given.
+  std::vector<String> Encrypted;
 };
 
 // Raises EStoreError naming the first problem ("Cards[12].Kind: unknown
 // card kind 'x'; the kinds are formset, navigation or mail"); the store is
 // then unchanged. With dryRun the store is unchanged in any case.
+//
+// password: when given, every protected profile whose data came in clear
+// is encrypted with it in the import's own transaction, so that its data
+// never rests in the store in clear; a profile the password does not open
+// stops the import (EStoreError Other, "The password is wrong for profile
+// 'Work'").
 TImportResult ImportStore(TManagerStore& store, const Json& document,
-                          const TImportProgress& progress, bool dryRun = false);
+                          const TImportProgress& progress, bool dryRun = false,
+                          const String* password = nullptr);
 
 }  // namespace qm::manager
