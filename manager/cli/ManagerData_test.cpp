@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "core/Common/StreamUtils.h"
+#include "core/Common/TextUtils.h"
 #include "manager/cli/CliTesting.h"
 #include "manager/recognition/DefaultContent.h"
 #include "platform/rtl/Utf.h"
@@ -198,6 +200,55 @@ TEST_F(ManagerCliTest, AProfileImportedInClearIsEncryptedWithThePasswordGiven) {
   }
   // No password line at all is bad input.
   EXPECT_EQ(Run({"import", "--password-stdin", file}, "", piped).Status, 2);
+}
+
+TEST_F(ManagerCliTest, EncryptingManyCardsAnewShowsProgressThatEndsItsLine) {
+  {
+    TManagerStore store(path_, &DefaultContent());
+    const TProfile work = store.AddProfile(u"Work");
+    store.Write(ChangeData, [&] {
+      for (int i = 0; i < 250; ++i) {
+        TCardRecord card;
+        card.Kind = StoredMail;
+        card.OwnerKey = u"https://mail.example";
+        card.Name = u"Letter " + IntToText(i);
+        card.Data = {1, 2, 3};
+        card.ProtectedBy = work.Id;
+        store.SaveCard(card, {});
+      }
+    });
+  }
+  // Away from a terminal: whole lines, the last one the end of the work.
+  TRun run = Run({"password", "set", "--profile", "Work", "--password-stdin"}, "pw\n");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  ASSERT_FALSE(run.Err.empty());
+  EXPECT_EQ(run.Err.rfind("encrypting: 3 of 250 cards\n", 0), 0u) << run.Err;
+  EXPECT_TRUE(run.Err.ends_with("\nencrypting: 250 of 250 cards\n")) << run.Err;
+  const auto lines = std::count(run.Err.begin(), run.Err.end(), '\n');
+  EXPECT_GT(lines, 10);
+  EXPECT_LE(lines, 101) << "now and then, not for every card";
+  EXPECT_FALSE(Has(run.Err, "\r"));
+  EXPECT_FALSE(Has(Ok({"export"}).Out, "AQID")) << "the cards are encrypted";
+
+  // At a terminal: one line rewritten in place, ended once the work is.
+  run = Run({"password", "set", "--profile", "Work"}, "pw\npw2\npw2\n", {}, true);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string prompts =
+      "Current password of profile 'Work': New password for profile 'Work': Repeat the new "
+      "password: ";
+  ASSERT_EQ(run.Err.rfind(prompts + "\rencrypting: 3 of 250 cards\x1b[K", 0), 0u) << run.Err;
+  EXPECT_TRUE(run.Err.ends_with("\rencrypting: 250 of 250 cards\x1b[K\n")) << run.Err;
+  EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1);
+
+  // --quiet: nothing but the answer.
+  run = Run({"password", "clear", "--profile", "Work", "--password-stdin", "--quiet"}, "pw2\n");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(run.Out, "Profile 'Work' is no longer protected\n");
+  EXPECT_TRUE(Has(Ok({"export"}).Out, "AQID")) << "in clear again";
+  Ok({"password", "set", "--profile", "Work", "--password-stdin", "--quiet"}, "pw3\n");
+  run = Run({"password", "clear", "--profile", "Work", "--password-stdin"}, "pw3\n");
+  EXPECT_TRUE(run.Err.ends_with("decrypting: 250 of 250 cards\n")) << run.Err;
 }
 
 // Everything the store holds, odd texts and bytes included.

@@ -1,6 +1,7 @@
 // quillora-manager profile, field, synonym, resolve and password.
 #include <ostream>
 
+#include "core/CommandLine/TerminalIO.h"
 #include "core/Common/QMLexicon.h"
 #include "core/Common/TextUtils.h"
 #include "manager/cli/ManagerCli.h"
@@ -275,6 +276,17 @@ int Resolve(const TParsedArgs& args, ToolContext& io) {
   return 0;
 }
 
+// A profile with many cards takes a while to encrypt anew: progress on
+// standard error, unless --quiet.
+void SetPasswordShowingProgress(TManagerStore& store, int64_t profileId, const String& password,
+                                const TParsedArgs& args, ToolContext& io,
+                                const std::string& label) {
+  tool::TProgressLine progress(io, label, "cards");
+  TManagerStore::TProgress tell;
+  if (!args.Has("--quiet")) tell = [&](size_t done, size_t total) { progress.Update(done, total); };
+  store.SetPassword(profileId, password, tell);
+}
+
 int PasswordSet(const TParsedArgs& args, ToolContext& io) {
   auto store = OpenStore(args);
   const TProfile profile = ChosenProfile(*store, args);
@@ -286,9 +298,10 @@ int PasswordSet(const TParsedArgs& args, ToolContext& io) {
       throw ToolFailure("wrong current password for profile '" + name + "'");
     }
   }
-  auto password = ReadPassword(args, io, "New password for profile '" + name + "': ",
-                               "new password");
-  if (password->Text().empty()) throw ToolError("the new password is empty (password clear removes it)");
+  auto password =
+      ReadPassword(args, io, "New password for profile '" + name + "': ", "new password");
+  if (password->Text().empty())
+    throw ToolError("the new password is empty (password clear removes it)");
   if (!args.Has("--password-stdin")) {
     // Typed without seeing it: typed twice.
     const auto again = ReadPassword(args, io, "Repeat the new password: ", "new password");
@@ -296,7 +309,7 @@ int PasswordSet(const TParsedArgs& args, ToolContext& io) {
       throw ToolError("the two passwords differ; nothing was changed");
     }
   }
-  store->SetPassword(profile.Id, password->Text());
+  SetPasswordShowingProgress(*store, profile.Id, password->Text(), args, io, "encrypting");
   io.Out << "Profile '" << name << "' is protected; its values and cards are encrypted\n";
   return 0;
 }
@@ -313,7 +326,7 @@ int PasswordClear(const TParsedArgs& args, ToolContext& io) {
   if (!store->Unlock(profile.Id, current->Text())) {
     throw ToolFailure("wrong current password for profile '" + Utf8(profile.Name) + "'");
   }
-  store->SetPassword(profile.Id, u"");
+  SetPasswordShowingProgress(*store, profile.Id, u"", args, io, "decrypting");
   io.Out << "Profile '" << Utf8(profile.Name) << "' is no longer protected\n";
   return 0;
 }
@@ -335,11 +348,11 @@ void RegisterProfileCommands(CommandTable& table) {
                           ProfileRemove, 1, 1, {}, {"--password-stdin"}));
   table.push_back(Command("profile", "activate", m + " profile activate NAME",
                           "Makes a profile the active one.", "", ProfileActivate, 1, 1));
-  table.push_back(Command("profile", "show", m + " profile show [--password-stdin] [NAME]",
-                          "Shows a profile's fields and values (the active profile by default).",
-                          std::string(PasswordHelp) +
-                              "\nWithout it a protected profile's values show as (hidden).",
-                          ProfileShow, 0, 1, {}, {"--password-stdin"}));
+  table.push_back(Command(
+      "profile", "show", m + " profile show [--password-stdin] [NAME]",
+      "Shows a profile's fields and values (the active profile by default).",
+      std::string(PasswordHelp) + "\nWithout it a protected profile's values show as (hidden).",
+      ProfileShow, 0, 1, {}, {"--password-stdin"}));
   table.push_back(Command("field", "set",
                           m + " field set [--profile NAME] [--candidates] [--password-stdin] "
                               "CAPTION VALUE",
@@ -387,21 +400,23 @@ void RegisterProfileCommands(CommandTable& table) {
               "(also while the value is empty), or that nothing matched (exit status 1).\n" +
                   std::string(PasswordHelp),
               Resolve, 3, 3, {"--profile"}, {"--password-stdin"}));
-  table.push_back(Command("password", "set",
-                          m + " password set [--profile NAME] [--password-stdin]",
-                          "Protects a profile with a password (or changes it).",
-                          "At a terminal asks for the current password (when there is one) and\n"
-                          "for the new one twice, without echo. With --password-stdin reads them\n"
-                          "from standard input instead, one per line. The password is kept as an\n"
-                          "Argon2id hash; the profile's values and cards are encrypted under a key\n"
-                          "derived from it, all anew in one step when it changes.",
-                          PasswordSet, 0, 0, {"--profile"}, {"--password-stdin"}));
+  table.push_back(
+      Command("password", "set", m + " password set [--profile NAME] [--password-stdin] [--quiet]",
+              "Protects a profile with a password (or changes it).",
+              "At a terminal asks for the current password (when there is one) and\n"
+              "for the new one twice, without echo. With --password-stdin reads them\n"
+              "from standard input instead, one per line. The password is kept as an\n"
+              "Argon2id hash; the profile's values and cards are encrypted under a key\n"
+              "derived from it, all anew in one step when it changes. Progress over\n"
+              "the cards goes to standard error unless --quiet.",
+              PasswordSet, 0, 0, {"--profile"}, {"--password-stdin", "--quiet"}));
   table.push_back(Command("password", "clear",
-                          m + " password clear [--profile NAME] [--password-stdin]",
+                          m + " password clear [--profile NAME] [--password-stdin] [--quiet]",
                           "Removes a profile's password; its data is kept in clear again.",
                           "Asks for the current password at a terminal, or reads it with\n"
-                          "--password-stdin.",
-                          PasswordClear, 0, 0, {"--profile"}, {"--password-stdin"}));
+                          "--password-stdin. Progress over the cards goes to standard error\n"
+                          "unless --quiet.",
+                          PasswordClear, 0, 0, {"--profile"}, {"--password-stdin", "--quiet"}));
 }
 
 }  // namespace qm::manager::cli

@@ -137,7 +137,10 @@ public:
   // Sets, changes or (empty) clears a profile's password and encrypts its
   // values and cards anew, in one transaction; a protected profile must
   // be unlocked. The profile stays unlocked under the new password.
-  void SetPassword(int64_t profileId, const String& password);
+  // progress is told now and then how many of the profile's cards are
+  // done (not at all when it has none).
+  using TProgress = std::function<void(size_t done, size_t total)>;
+  void SetPassword(int64_t profileId, const String& password, const TProgress& progress = {});
   // For import: the profile's hash and key parameters as given, nothing
   // re-encrypted.
   void SetProtection(int64_t profileId, const String& hash, const TKeyParams& key);
@@ -246,7 +249,7 @@ private:
   void SealClearData(const TProfile& profile, const TProfileKey& key);
   // Opens every value and card of the profile (with the key held for it)
   // and stores it anew, sealed with to, or in clear when to is null.
-  void Reseal(const TProfile& profile, const TProfileKey* to);
+  void Reseal(const TProfile& profile, const TProfileKey* to, const TProgress& progress);
   // Writes a value row, sealed with key, or in clear when key is null.
   void WriteValue(int64_t profileId, const TFieldDef& field, const String& value,
                   const String& candidates, const TProfileKey* key);

@@ -40,7 +40,8 @@ String CardPlace(int32_t kind, const String& ownerKey, const String& name) {
 Bytes PackValue(const String& value, const String& candidates) {
   Bytes plain(4 + (value.size() + candidates.size()) * 2);
   const auto count = static_cast<uint32_t>(value.size());
-  for (int i = 0; i < 4; ++i) plain[static_cast<size_t>(i)] = static_cast<uint8_t>(count >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    plain[static_cast<size_t>(i)] = static_cast<uint8_t>(count >> (8 * i));
   size_t at = 4;
   for (const String* text : {&value, &candidates}) {
     for (char16_t unit : *text) {
@@ -54,7 +55,8 @@ Bytes PackValue(const String& value, const String& candidates) {
 std::optional<std::pair<String, String>> UnpackValue(const Bytes& plain) {
   if (plain.size() < 4 || plain.size() % 2 != 0) return std::nullopt;
   uint32_t count = 0;
-  for (int i = 0; i < 4; ++i) count |= uint32_t{plain[static_cast<size_t>(i)]} << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    count |= uint32_t{plain[static_cast<size_t>(i)]} << (8 * i);
   if (count > (plain.size() - 4) / 2) return std::nullopt;
   std::pair<String, String> texts;
   texts.first.reserve(count);
@@ -270,7 +272,8 @@ void TManagerStore::SealClearData(const TProfile& profile, const TProfileKey& ke
   }
 }
 
-void TManagerStore::Reseal(const TProfile& profile, const TProfileKey* to) {
+void TManagerStore::Reseal(const TProfile& profile, const TProfileKey* to,
+                           const TProgress& progress) {
   // Open everything with the old key first: a damaged value stops the
   // change before anything was written.
   struct TPlain {
@@ -317,6 +320,8 @@ void TManagerStore::Reseal(const TProfile& profile, const TProfileKey* to) {
     WipeText(value.Value);
     WipeText(value.Candidates);
   }
+  const size_t step = cards.size() / 100 + 1;
+  size_t done = 0;
   for (auto& [card, plain] : cards) {
     TWiped wipe{plain};
     const bool seal = to != nullptr;
@@ -325,6 +330,8 @@ void TManagerStore::Reseal(const TProfile& profile, const TProfileKey* to) {
         .BindBlob(2, seal ? to->Seal(plain, CardPlace(card.Kind, card.OwnerKey, card.Name)) : plain)
         .Bind(3, seal ? 1 : 0)
         .Run();
+    ++done;
+    if (progress && (done % step == 0 || done == cards.size())) progress(done, cards.size());
   }
 }
 
@@ -365,7 +372,8 @@ bool TManagerStore::Unlock(int64_t profileId, const String& password) {
   return true;
 }
 
-void TManagerStore::SetPassword(int64_t profileId, const String& password) {
+void TManagerStore::SetPassword(int64_t profileId, const String& password,
+                                const TProgress& progress) {
   TUnlocked next;
   Write(ChangeData, [&] {
     const TProfile profile = ProfileById(profileId);
@@ -378,7 +386,7 @@ void TManagerStore::SetPassword(int64_t profileId, const String& password) {
       next.Key = TProfileKey::Derive(password, next.Params);
       next.PasswordHash = HashPassword(password);
     }
-    Reseal(profile, next.Key.get());
+    Reseal(profile, next.Key.get(), progress);
     SetProtection(profileId, next.PasswordHash, next.Params);
   });
   if (next.Key) keys_[profileId] = std::move(next);
