@@ -142,6 +142,17 @@ TEST_F(CardReplacement, TheNameMatchesIgnoringCaseAsTheStoreDoes) {
   EXPECT_EQ(StoredUser(u"Mine"), "ada");
 }
 
+TEST_F(CardReplacement, ASaveRefusedForItsArgumentsKeepsTheCardToo) {
+  ASSERT_EQ(Save(u"Mine", u"ada"), S_OK);
+  Delete(u"Mine");
+  bool saved = true, passwordNeeded = true;
+  EXPECT_NE(
+      server_->SaveFormSet(Page, u"Mine", u"", Variant::FromBytes({1, 2}), saved, passwordNeeded),
+      S_OK);
+  ASSERT_EQ(server_->GetLoggedIn(saved), S_OK);
+  EXPECT_EQ(StoredUser(u"Mine"), "ada");
+}
+
 TEST_F(CardReplacement, AReplacementIsOneChangeWithTheCardNewlySaved) {
   ASSERT_EQ(Save(u"Mine", u"ada"), S_OK);
   ASSERT_EQ(Save(u"Other", u"bob"), S_OK);
@@ -178,9 +189,11 @@ TEST_F(CardReplacement, AnyOtherOperationCarriesOutTheDeletionFirst) {
 
 TEST_F(CardReplacement, ADeletionNoSaveFollowsHappensWhenTheManagerGoes) {
   ASSERT_EQ(Save(u"Mine", u"ada"), S_OK);
+  TakeChanges();
   Delete(u"Mine");
   manager_->AnnounceQuit();
   EXPECT_EQ(StoredUser(u"Mine"), "gone");
+  EXPECT_EQ(TakeChanges(), 1) << "told before the service goes";
 
   ASSERT_EQ(Save(u"Again", u"ada"), S_OK);
   Delete(u"Again");

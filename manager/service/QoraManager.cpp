@@ -132,11 +132,15 @@ bool TQoraManager::CheckForChanges() {
 }
 
 void TQoraManager::AnnounceQuit() {
+  std::vector<TEvent> raised;
   {
     std::lock_guard lock(mutex_);
     SettlePendingDelete();
-    store_->LockAll();  // the keys go before the service does
+    raised.swap(raised_);  // the change it made is told before the quit
+    store_->LockAll();     // the keys go before the service does
   }
+  for (TEvent& event : raised)
+    events_.Post(event.Id, std::move(event.Params));
   events_.Post(DISPID_OnQuit, {});
 }
 
