@@ -7,6 +7,8 @@
 #include "addon/toolband/IEBandRegistry.h"
 #include "core/Common/LocationCodes.h"
 #include "core/Common/VxSystem.h"
+#include "platform/com/Activation.h"
+#include "platform/com/ErrorInfo.h"
 #include "platform/com/OleException.h"
 #include "platform/rtl/Utf.h"
 #include "platform/ui/Backend.h"
@@ -27,6 +29,22 @@ String Numbered(const char16_t* prefix, int32_t index) {
 
 HICON LibraryIcon(const String& name) {
   return LoadIconA(&LibraryModule(), Utf16ToUtf8(name).c_str());
+}
+
+// The automation object, made by its class identifier: whatever library
+// the registry names for the class serves it. A class nobody registered
+// (the toolbar used without registration, as a program that links the
+// add-on does) is made by our own code; any other failure is the
+// creation's failure.
+ComPtr<IQMAgent> NewAgent() {
+  ComPtr<IQMAgent> agent;
+  const HRESULT hr = CoCreateInstance(CLASS_QMAgent, agent);
+  if (hr == REGDB_E_CLASSNOTREG) {
+    ClearErrorInfo();
+    return CreateQMAgentObject();
+  }
+  OleCheck(hr);
+  return agent;
 }
 
 }  // namespace
@@ -67,7 +85,7 @@ void TKtIEToolBandForm::FormCreate() {
   OnActivation = [this](TIEBandForm&, bool active) {
     if (active) Reported(loc::ToolbarOnActivation, [&] { RefreshButtons(); });
   };
-  agent_ = CreateQMAgentObject();
+  agent_ = NewAgent();
   OleCheck(agent_->put_Window(Band().Browser().As<IUnknown>().Get()));
   int32_t count = 0;
   OleCheck(agent_->get_ActionCount(count));

@@ -2,7 +2,7 @@
 // TKtIEToolBandForm, its one-row tool bar of icon-and-caption buttons.
 //
 // The toolbar knows nothing of the agent. Its form makes an automation
-// object (IQMAgent), gives it the band's browser as its window, builds one
+// object (IQMAgent) by its class identifier, through the registry, gives it the band's browser as its window, builds one
 // button per action once (a plain button, a check button, or a drop-down
 // button with a menu of the action's sub-actions), and after every click
 // and every activation of the browser window reads all captions, hints,

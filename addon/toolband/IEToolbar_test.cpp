@@ -4,13 +4,20 @@
 // a test says so.
 #include "addon/toolband/IEToolbar.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "addon/Common/LibraryModule.h"
 #include "addon/Common/QMAgentObject.h"
 #include "addon/toolband/IEBandRegistry.h"
 #include "manager/service/QoraManager.h"
+#include "platform/com/ClassFactory.h"
 #include "platform/com/RunningObjects.h"
+#include "platform/registry/Registry.h"
+#include "platform/rtl/Utf.h"
 #include "platform/ui/UserActions.h"
 #include "testsupport/BandSite.h"
 #include "testsupport/BhoWindow.h"
@@ -27,6 +34,13 @@ using TKind = platform::ui::TJournalEntry::TKind;
 class Toolbar : public ::testing::Test {
 protected:
   void SetUp() override {
+    // The toolbar looks its automation object up in the registry: a private
+    // one, empty unless the test registers something.
+    char pattern[] = "/tmp/qm-toolbar-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder = pattern;
+    SetRegistryFile(folder + "/registry");
+    ASSERT_NO_FATAL_FAILURE(Register());
     RegisterActiveObjectProvider(CLASS_QoraServer, {});  // this process's manager only
     SetDesktopRect({0, 0, 1024, 768});
     site = MakeCom<testing::TBandSite>(window.Window(), ComPtr<PageBrowser>(window.Browser().Get()));
@@ -45,7 +59,11 @@ protected:
   void TearDown() override {
     band->CloseDW(0);
     band->SetSite(nullptr);
+    SetRegistryFile("");
+    std::filesystem::remove_all(folder);
   }
+  // What the test has registered before the toolbar comes up.
+  virtual void Register() {}
 
   TKtIEToolBandForm& Form() const { return static_cast<TKtIEToolBandForm&>(*band->Form()); }
   TToolButton& Button(int index) const { return Form().KtMngToolBar().Button(index); }
@@ -56,6 +74,7 @@ protected:
   }
   void Press(int index) { backend.Perform(Form(), TUserAction::Click(Button(index).Name())); }
 
+  std::string folder;
   platform::ui::TScriptedBackend backend;
   platform::ui::TBackendScope scope{backend};
   testing::TTestManager manager{false};
@@ -264,6 +283,72 @@ TEST(HintPlacement, ADesktopThatDoesNotStartAtZeroKeepsThePopupOnIt) {
   EXPECT_EQ(HintPosition({-1275, 500}, 60, 19, leftMonitor), (TPoint{-1280, 520}));
   const TRect lowerMonitor{0, 768, 1024, 1536};
   EXPECT_EQ(HintPosition({500, 1530}, 60, 19, lowerMonitor), (TPoint{470, 1509}));
+}
+
+// The file whose code an object runs: the library that made it.
+std::string CodeOf(IUnknown* object) {
+  Dl_info info{};
+  void* vtable = *reinterpret_cast<void**>(object);
+  if (::dladdr(*reinterpret_cast<void**>(vtable), &info) == 0 || info.dli_fname == nullptr) return {};
+  return std::filesystem::canonical(info.dli_fname).string();
+}
+
+TEST_F(Toolbar, UnregisteredTheAutomationObjectIsOurOwn) {
+  ASSERT_TRUE(Form().Agent());
+  EXPECT_EQ(CodeOf(Form().Agent().Get()), CodeOf(CreateQMAgentObject().Get()));
+  EXPECT_EQ(Form().KtMngToolBar().ButtonCount(), 10);
+  EXPECT_TRUE(backend.Entries(TKind::Message).empty());
+}
+
+// After the add-on's library registered itself, as "quillbrowse addon
+// register" does.
+class RegisteredToolbar : public Toolbar {
+protected:
+  void Register() override {
+    void* handle = ::dlopen(QM_QUILLMATE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << ::dlerror();
+    const auto reg = reinterpret_cast<DllRegisterServerFunc>(::dlsym(handle, DllRegisterServerName));
+    ASSERT_NE(reg, nullptr);
+    ASSERT_EQ(reg(), S_OK);
+  }
+};
+
+TEST_F(RegisteredToolbar, TheAutomationObjectComesFromTheRegisteredLibraryAndRunsTheCommands) {
+  ASSERT_TRUE(Form().Agent());
+  EXPECT_EQ(CodeOf(Form().Agent().Get()), std::filesystem::canonical(QM_QUILLMATE_LIBRARY).string());
+  ASSERT_EQ(Form().KtMngToolBar().ButtonCount(), 10);
+  EXPECT_EQ(Button(6).Caption(), u"Add to profile field");
+  EXPECT_FALSE(Button(0).Enabled());
+  // The library's object finds this window's agent through the browser.
+  manager.Start();
+  ActivateBrowser();
+  ASSERT_TRUE(Button(0).Enabled());
+  EXPECT_TRUE(Button(0).Down());
+  Press(0);
+  EXPECT_FALSE(window.Agent().GetActive());
+  EXPECT_FALSE(Button(0).Down());
+}
+
+// A registration that names a library which is gone.
+class BrokenRegistrationToolbar : public Toolbar {
+protected:
+  void Register() override {
+    TRegistry reg;
+    reg.RootKey = TRegRoot::ClassesRoot;
+    reg.OpenKey(u"CLSID\\" + GuidToString(CLASS_QMAgent) + u"\\InprocServer32", true);
+    reg.WriteString(u"", Utf8ToUtf16(folder + "/libgone.so"));
+  }
+};
+
+TEST_F(BrokenRegistrationToolbar, TheFailureIsShownAndTheBandStaysWithoutButtons) {
+  EXPECT_FALSE(Form().Agent());
+  EXPECT_EQ(Form().KtMngToolBar().ButtonCount(), 0);
+  const auto messages = backend.Entries(TKind::Message);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].Text.find(u"libgone.so does not exist"), String::npos)
+      << Utf16ToUtf8(messages[0].Text);
+  ActivateBrowser();  // nothing to refresh, and no failure either
+  EXPECT_EQ(backend.Entries(TKind::Message).size(), 1u);
 }
 
 class ToolbarHints : public Toolbar {

@@ -17,6 +17,10 @@ std::u16string StatusText(HRESULT hr) {
     case E_INVALIDARG: return u"The parameter is incorrect";
     case CLASS_E_CLASSNOTAVAILABLE: return u"ClassFactory cannot supply requested class";
     case CLASS_E_NOAGGREGATION: return u"Class does not support aggregation";
+    case REGDB_E_READREGDB: return u"Could not read key from registry";
+    case REGDB_E_CLASSNOTREG: return u"Class not registered";
+    case CO_E_DLLNOTFOUND: return u"DLL for class not found";
+    case CO_E_ERRORINDLL: return u"Error in the DLL";
     case MK_E_UNAVAILABLE: return u"Operation unavailable";
     case DISP_E_MEMBERNOTFOUND: return u"Member not found";
     case DISP_E_EXCEPTION: return u"Exception occurred";
