@@ -191,6 +191,7 @@ void TBrowserWindow::Open() {
 }
 
 void TBrowserWindow::OpenToolbars() {
+  int32_t nextBandTop = 0;
   for (const THelperClass& toolbarClass : toolbarClasses_) {
     const std::string clsid = platform::GuidToAscii(toolbarClass.Clsid);
     void* out = nullptr;
@@ -205,11 +206,18 @@ void TBrowserWindow::OpenToolbars() {
       transcript_.Line("problem", "the toolbar " + clsid + " refused its site");
       continue;
     }
-    platform::DESKBANDINFO info;
-    info.Mask = platform::DBIM_MINSIZE | platform::DBIM_ACTUAL | platform::DBIM_TITLE;
-    band.Band->GetBandInfo(static_cast<uint32_t>(bands_.size()), platform::DBIF_VIEWMODE_NORMAL, info);
-    band.Band->ShowDW(true);
     band.Band->GetWindow(band.Window);
+    // One row per band at the top of the window, each as large as it asks.
+    platform::TRect area;
+    platform::GetWindowRect(window_, area);
+    const auto placed = PlaceToolbarBand(*band.Band, static_cast<uint32_t>(bands_.size()), band.Window,
+                                         nextBandTop, area.Width());
+    if (placed) {
+      nextBandTop = placed->Bottom;
+    } else {
+      transcript_.Line("problem", "the toolbar " + clsid + " gave no sizes; it stays where it is");
+    }
+    band.Band->ShowDW(true);
     bands_.push_back(std::move(band));
   }
 }

@@ -1,5 +1,7 @@
 #include "host/Toolbars.h"
 
+#include <algorithm>
+
 #include "host/DialogAnswers.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
@@ -70,6 +72,37 @@ std::u16string PickMenuItem(TToolButton& button, std::u16string_view item) {
 }
 
 }  // namespace
+
+platform::TRect BandRect(const platform::DESKBANDINFO& info, int32_t top, int32_t rowWidth) {
+  const int32_t minWidth = std::max(0, info.MinSize.X);
+  const int32_t minHeight = std::max(0, info.MinSize.Y);
+  int32_t width = info.Actual.X > 0 ? info.Actual.X : minWidth;
+  if (info.MaxSize.X >= 0) width = std::min(width, info.MaxSize.X);
+  width = std::max(std::min(width, rowWidth), minWidth);
+  int32_t height = minHeight;
+  if (info.Actual.Y > minHeight && (info.MaxSize.Y < 0 || info.Actual.Y <= info.MaxSize.Y)) {
+    height = info.Actual.Y;
+  }
+  return platform::TRect::FromSize(0, top, width, height);
+}
+
+std::optional<platform::TRect> PlaceToolbarBand(platform::IDeskBand& band, uint32_t bandId, HWND bandWindow,
+                                                int32_t top, int32_t rowWidth) {
+  platform::DESKBANDINFO info;
+  info.Mask = platform::DBIM_MINSIZE | platform::DBIM_MAXSIZE | platform::DBIM_ACTUAL;
+  if (platform::Failed(band.GetBandInfo(bandId, platform::DBIF_VIEWMODE_NORMAL, info))) return std::nullopt;
+  // Only what the band filled counts; the rest stays at no size.
+  if ((info.Mask & platform::DBIM_MINSIZE) == 0) info.MinSize = {};
+  if ((info.Mask & platform::DBIM_MAXSIZE) == 0) info.MaxSize = {-1, -1};
+  if ((info.Mask & platform::DBIM_ACTUAL) == 0) info.Actual = {};
+  const platform::TRect rect = BandRect(info, top, rowWidth);
+  if (platform::ui::TForm* form = platform::ui::FindFormByHandle(bandWindow)) {
+    form->SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
+  } else {
+    platform::MoveWindow(bandWindow, rect);
+  }
+  return rect;
+}
 
 std::vector<std::u16string> ToolbarFormNames(const std::vector<HWND>& toolbars) {
   std::vector<std::u16string> names;

@@ -2,6 +2,9 @@
 // buttons' captions and states as text, pressing a button or a menu item by
 // its caption, and a button's state for the script's expectations.
 //
+// The bands are laid out in rows at the top of the browser window, each as
+// large as it asks (BandRect).
+//
 // The host knows a toolbar only by the window its band gave it
 // (IOleWindow::GetWindow): the toolkit's form of that window
 // (platform/ui) holds the tool buttons. Captions are matched as shown
@@ -15,9 +18,28 @@
 #include <string>
 #include <vector>
 
+#include "platform/com/BandInterfaces.h"
 #include "platform/winsys/WindowRegistry.h"
 
 namespace qm::host {
+
+// Where a band goes in its row, from what its GetBandInfo answered (the
+// minimum, maximum and actual sizes): at left 0 and top, its actual
+// ("ideal") width when it gave one, else its minimum; never wider than its
+// maximum (-1: no limit) nor than the row, never narrower than its minimum
+// (a band that doesn't fit is clipped, not squeezed below what it needs).
+// Its height is its minimum height, or its actual one when that lies
+// between minimum and maximum.
+platform::TRect BandRect(const platform::DESKBANDINFO& info, int32_t top, int32_t rowWidth);
+
+// Asks the band for its sizes (as band bandId in the normal view mode) and
+// places its window by BandRect; a window that is a toolkit form is
+// placed through the form, so that the form knows its own size. Answers
+// the rectangle, or none when GetBandInfo failed (the window stays as it
+// was).
+std::optional<platform::TRect> PlaceToolbarBand(platform::IDeskBand& band, uint32_t bandId,
+                                                platform::HWND bandWindow, int32_t top,
+                                                int32_t rowWidth);
 
 struct TToolbarButtonState {
   std::u16string Caption;
