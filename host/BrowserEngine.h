@@ -46,6 +46,7 @@ public:
   // A person's gestures on an element of one of this engine's pages; each
   // raises what the engine raises for it (focus, keys, mouse, change).
   virtual void Focus(const ComPtr<PageElement>& element) = 0;
+  // Type replaces the control's text, as a person who selects it first.
   virtual void Type(const ComPtr<PageElement>& control, std::u16string_view text) = 0;
   virtual void Choose(const ComPtr<PageElement>& select, int index) = 0;
   virtual void Click(const ComPtr<PageElement>& element) = 0;

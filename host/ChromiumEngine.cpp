@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engines/chromium/ChromiumEngine.h"
+#include "engines/chromium/UserInput.h"
 #include "host/BrowserEngine.h"
 
 namespace qm::host {
@@ -36,15 +37,11 @@ public:
     return tab != nullptr && tab->DoPendingWork(20ms);
   }
 
-  // The page's focus follows its own clicks; a focus alone changes nothing
-  // the add-on reads.
-  void Focus(const ComPtr<PageElement>&) override {}
+  // Focus and keys go through the browser's own input, so the page hears
+  // them as it hears a person (trusted key, input and change events).
+  void Focus(const ComPtr<PageElement>& element) override { chromium::FocusElement(element); }
   void Type(const ComPtr<PageElement>& control, std::u16string_view text) override {
-    if (auto input = control.As<platform::PageInputElement>()) {
-      input->setValue(input->value() + std::u16string(text));
-    } else if (auto textarea = control.As<platform::PageTextAreaElement>()) {
-      textarea->setValue(textarea->value() + std::u16string(text));
-    }
+    chromium::TypeText(control, text, chromium::TypingMode::Replace);
   }
   void Choose(const ComPtr<PageElement>& select, int index) override {
     if (auto view = select.As<platform::PageSelectElement>()) view->setSelectedIndex(index);

@@ -43,6 +43,12 @@ public:
 
   void Focus(const ComPtr<PageElement>& element) override { memdom::FocusElement(element); }
   void Type(const ComPtr<PageElement>& control, std::u16string_view text) override {
+    // The old text goes first, as a person selects it before typing.
+    if (auto input = control.As<platform::PageInputElement>()) {
+      if (!input->value().empty()) input->setValue(u"");
+    } else if (auto area = control.As<platform::PageTextAreaElement>()) {
+      if (!area->value().empty()) area->setValue(u"");
+    }
     memdom::TypeText(control, text);
   }
   void Choose(const ComPtr<PageElement>& select, int index) override { memdom::ChooseOption(select, index); }

@@ -97,11 +97,7 @@ TStepResult TScriptRunner::RunOnWindow(const TScriptCommand& command) {
     const ComPtr<PageElement> element = Find(args[0], failure);
     if (!element) return Failed(failure);
     if (verb == "type") {
-      if (auto input = element.As<platform::PageInputElement>()) {
-        if (!input->value().empty()) input->setValue(u"");  // as a person selects the old text first
-      } else if (auto area = element.As<platform::PageTextAreaElement>()) {
-        if (!area->value().empty()) area->setValue(u"");
-      } else {
+      if (!element.As<platform::PageInputElement>() && !element.As<platform::PageTextAreaElement>()) {
         return Failed(args[0] + u" is not a text control");
       }
       engine_.Type(element, args[1]);

@@ -158,6 +158,28 @@ TEST_F(SessionTest, TheSameScriptRunsOnTheChromiumEngine) {
       << run.Out;
 }
 
+TEST_F(SessionTest, OnTheChromiumEngineTypingIsAPersonsKeysAndFocusMovesThePagesFocus) {
+  // The page notes what it hears; a "!" marks an event a script made.
+  Write(site_ + "/keys.html",
+        "<html><body><input id=\"f\" value=\"old\"><input id=\"g\"><p id=\"log\"></p><script>\n"
+        "const log = document.getElementById('log');\n"
+        "for (const t of ['keydown', 'input', 'keyup', 'change', 'focus'])\n"
+        "  document.addEventListener(t, e => { log.textContent += t + ':' + e.target.id +\n"
+        "    (e.key ? ':' + e.key : '') + (e.isTrusted ? '' : '!') + ' '; }, true);\n"
+        "</script></body></html>\n");
+  Write(folder_ + "/keys.qb",
+        "open {serve}/keys.html\n"
+        "type #f Jo\n"
+        "expect value #f Jo\n"
+        "expect text #log \"focus:f keydown:f:J input:f keyup:f:J keydown:f:o input:f keyup:f:o\"\n"
+        "focus #g\n"
+        "expect text #log \"keyup:f:o change:f focus:g\"\n");
+  const TRun run = Host({"run", "--engine", "chromium", "--registry", registry_, "--serve", site_,
+                         "--timeout", "120", folder_ + "/keys.qb"});
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("done     6 commands, every expectation held"), std::string::npos) << run.Out;
+}
+
 TEST_F(SessionTest, DialogsAreAnsweredByCaptionAndTheirTextsCanBeExpected) {
   RegisterTestAddon();
   const TRun run = Script(

@@ -238,6 +238,25 @@ const calls = {
     return e ? idOf(e) : 0;
   },
   node: i => node(i),
+  // Moves the focus to the element as a user's gesture would; with caret
+  // 'all' its text is selected (typing then replaces it), with 'end' the
+  // caret goes after it. Answers whether the element holds the focus.
+  focus: (i, caret) => {
+    const e = node(i);
+    if (!e || !e.isConnected || typeof e.focus !== 'function') return 0;
+    e.focus();
+    let a = document.activeElement;
+    while (a && a.shadowRoot && a.shadowRoot.activeElement) a = a.shadowRoot.activeElement;
+    if (a !== e) return 0;
+    try {
+      if (caret === 'all' && typeof e.select === 'function') e.select();
+      else if (caret === 'end' && typeof e.setSelectionRange === 'function')
+        e.setSelectionRange(e.value.length, e.value.length);
+    } catch (err) {
+      // Types without a caret (email, number) keep the browser's own.
+    }
+    return 1;
+  },
 };
 Object.defineProperty(globalThis, '__quillmate', {
   value: Object.freeze({call: a => calls[a[0]](...a.slice(1))}),

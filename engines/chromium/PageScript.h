@@ -11,6 +11,9 @@
 //   ["list", tag]          ids and tag names of every element (tag "": all)
 //   ["click", id], ["submit", id], ["text", id], ["html", id],
 //   ["active"], ["frameOf", id]
+//   ["focus", id, caret]   focuses the element (caret "all": its text
+//                          selected, "end": after it); 1 when it holds
+//                          the focus
 // Every text that leaves the page is made well formed first, so a page's
 // unpaired surrogates never reach the JSON reader.
 #pragma once
