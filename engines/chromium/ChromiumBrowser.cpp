@@ -55,14 +55,37 @@ std::u16string ChromiumBrowser::LocationURL() {
   return frame == nullptr ? std::u16string() : frame->Url;
 }
 
+namespace {
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ChromiumBrowser::TargetFrame(const platform::Variant& targetFrameName) {
+  const std::string self = frameId_.empty() ? tab_->MainFrameId() : frameId_;
+  const std::u16string target = targetFrameName.IsEmptyOrNull() ? u"" : targetFrameName.ToText();
+  if (target.empty() || SameName(target, u"_self")) return self;
+  if (SameName(target, u"_top")) return tab_->MainFrameId();
+  if (SameName(target, u"_parent")) {
+    const FrameInfo* frame = tab_->Frame(self);
+    return frame == nullptr || frame->ParentId.empty() ? self : frame->ParentId;
+  }
+  return SameName(target, u"_blank") ? std::string() : tab_->FrameNamed(target);
+}
+
 void ChromiumBrowser::Navigate(const std::u16string& url, const platform::Variant& flags,
                                const platform::Variant& targetFrameName,
                                const platform::Variant& postData,
                                const platform::Variant& headers) {
-  (void)flags;
-  (void)targetFrameName;
   if (tab_ == nullptr) return;
-  const std::string id = frameId_.empty() ? tab_->MainFrameId() : frameId_;
+  const std::string id = TargetFrame(targetFrameName);
   ApprovedNavigation navigation;
   navigation.Url = url;
   const std::u16string current = LocationURL();
@@ -82,6 +105,19 @@ void ChromiumBrowser::Navigate(const std::u16string& url, const platform::Varian
                                   : platform::Variant::FromBytes(navigation.PostData);
   Tab* tab = tab_;
   const ComPtr<ChromiumBrowser> self(this);
+  if (id.empty()) {
+    // No frame of that name: a new window, shown by the browser a sink
+    // hands over; without one (or cancelled) the navigation goes nowhere.
+    ComPtr<platform::PageBrowser> supplied;
+    if (!tab->RaiseNewWindow2(supplied) || !supplied ||
+        platform::ComIdentity(supplied) == platform::ComIdentity(ComPtr<platform::PageBrowser>(this))) {
+      return;
+    }
+    supplied->Navigate(navigation.Url, flags, {}, announced,
+                       navigation.Headers.empty() ? platform::Variant()
+                                                  : platform::Variant::FromString(navigation.Headers));
+    return;
+  }
   if (!tab->RaiseBeforeNavigate2(id, navigation.Url, announced, navigation.Headers)) return;
   if (tab_ == nullptr) return;
   // The page's own writes go first: a navigation ends the page.

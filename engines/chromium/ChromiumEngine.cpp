@@ -87,6 +87,7 @@ void EngineCore::Route(Json& message) {
   std::shared_ptr<Inbox> inbox;
 
   if (method == "Target.attachedToTarget") {
+    bool popup = false;
     const std::string child = params.value("sessionId", "");
     const Json& info = params["targetInfo"];
     const std::string targetId = info.value("targetId", "");
@@ -95,6 +96,13 @@ void EngineCore::Route(Json& message) {
       if (!session.empty()) {
         const auto it = sessionInboxes_.find(session);
         if (it != sessionInboxes_.end()) inbox = it->second;
+      } else if (const std::string opener = info.value("openerId", "");
+                 !opener.empty() && info.value("type", "") == "page" &&
+                 targetSessions_.count(opener) > 0 && sessionInboxes_.count(targetSessions_[opener]) > 0) {
+        // A window one of our pages opened: its opener's tab decides
+        // whether it may be (NewWindow2), so it is that tab's to hold.
+        inbox = sessionInboxes_[targetSessions_[opener]];
+        popup = true;
       } else {
         std::shared_ptr<Inbox>& target = targetInboxes_[targetId];
         if (!target) target = std::make_shared<Inbox>();
@@ -103,7 +111,17 @@ void EngineCore::Route(Json& message) {
       if (inbox) sessionInboxes_[child] = inbox;
       targetSessions_[targetId] = child;
     }
-    SetUpTarget(child, info);
+    if (popup) {
+      // Its document request waits until the opener's sinks have answered.
+      params["quillmatePopup"] = true;
+      connection_->Send("Fetch.enable",
+                        {{"patterns", Json::array({{{"resourceType", "Document"},
+                                                    {"requestStage", "Request"}}})}},
+                        child);
+      connection_->Send("Runtime.runIfWaitingForDebugger", Json::object(), child);
+    } else {
+      SetUpTarget(child, info);
+    }
   } else if (method == "Page.javascriptDialogOpening") {
     // Dismissed at once: a dialog would block every later call.
     connection_->Send("Page.handleJavaScriptDialog", {{"accept", false}}, session);

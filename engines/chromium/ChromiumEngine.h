@@ -141,6 +141,10 @@ public:
   bool HasSink(uint32_t cookie) const;
 
 private:
+  // The frame a navigation with that target shows in; empty for a new
+  // window.
+  std::string TargetFrame(const platform::Variant& targetFrameName);
+
   Tab* tab_;
   std::string frameId_;
   std::shared_ptr<Tab> owned_;  // the top browser owns its tab

@@ -122,6 +122,11 @@ void Tab::Close() noexcept {
   }
   if (top_ != nullptr) top_->Detach();
   top_ = nullptr;
+  for (const auto& [session, popup] : popups_) {
+    if (!popup.Settled && !core_->Connection().Closed())
+      core_->Connection().Send("Target.closeTarget", {{"targetId", popup.TargetId}}, {});
+  }
+  popups_.clear();
   if (!targetId_.empty() && !core_->Connection().Closed()) {
     core_->Connection().Send("Target.closeTarget", {{"targetId", targetId_}});
   }
@@ -236,6 +241,13 @@ std::string Tab::SessionOf(const std::string& frameId) {
   return session_;
 }
 
+std::string Tab::FrameNamed(const std::u16string& name) {
+  for (const auto& [id, frame] : frames_) {
+    if (!frame.Gone && id != mainFrame_ && !name.empty() && frame.Name == name) return id;
+  }
+  return {};
+}
+
 std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
   FrameInfo* frame = Frame(document.FrameId());
   if (frame == nullptr || frame->ContextId == 0) return {};
@@ -303,6 +315,13 @@ void Tab::OnRequestPaused(const Json& params, const std::string& session) {
   const std::u16string url = W(request.value("url", ""));
   EnsureFrame(frameId);
   Json go = {{"requestId", requestId}};
+  if (params.contains("redirectedRequestId")) {
+    // A server's redirect goes on the navigation already announced (and
+    // allowed): the navigation completes at the address it ends at, as in
+    // the built-in engine, and a sink hears of it once.
+    Send("Fetch.continueRequest", std::move(go), session);
+    return;
+  }
   const auto approved = approved_.find(frameId);
   if (approved != approved_.end() && WithoutFragment(approved->second.Url) == url) {
     // Announced by our own Navigate already; it may carry a body.
@@ -441,14 +460,68 @@ void Tab::OnCrashed(const std::string& session) {
   }
 }
 
-void Tab::OnWindowOpen(const Json& params) {
-  ComPtr<platform::PageBrowser> supplied;
+bool Tab::RaiseNewWindow2(ComPtr<platform::PageBrowser>& supplied) {
   bool cancel = false;
   ForEachSink(mainFrame_, [&](platform::PageBrowserEvents& sink) {
     sink.NewWindow2(supplied, cancel);
   });
+  return !cancel;
+}
+
+void Tab::OnWindowOpen(const Json& params) {
+  ComPtr<platform::PageBrowser> supplied;
+  const bool cancel = !RaiseNewWindow2(supplied);
+  // The browser's own new window shows the page only when nobody stopped it
+  // or took it over.
+  const bool allow = !cancel && !supplied;
+  if (!unanswered_.empty()) {
+    const std::string session = unanswered_.front();
+    unanswered_.pop_front();
+    SettlePopup(session, allow);
+  } else {
+    answers_.push_back(allow);
+  }
   if (!cancel && supplied) {
     supplied->Navigate(W(params.value("url", "")), {}, {}, {}, {});
+  }
+}
+
+void Tab::OnPopupMessage(const std::string& method, const Json& params, const std::string& session) {
+  const auto popup = popups_.find(session);
+  if (popup == popups_.end()) return;
+  if (method == "Fetch.requestPaused") {
+    Popup& p = popup->second;
+    const std::string requestId = params.value("requestId", "");
+    if (!p.Settled) {
+      p.Held.push_back(requestId);
+    } else if (p.Allowed) {
+      Send("Fetch.continueRequest", {{"requestId", requestId}}, session);
+    } else {
+      // Paused while its window was being closed: it still goes nowhere.
+      Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Aborted"}}, session);
+    }
+  }
+}
+
+void Tab::SettlePopup(const std::string& session, bool allow) {
+  const auto popup = popups_.find(session);
+  if (popup == popups_.end() || popup->second.Settled) return;
+  Popup& p = popup->second;
+  p.Settled = true;
+  p.Allowed = allow;
+  for (const std::string& request : p.Held) {
+    if (allow) {
+      Send("Fetch.continueRequest", {{"requestId", request}}, session);
+    } else {
+      Send("Fetch.failRequest", {{"requestId", request}, {"errorReason", "Aborted"}}, session);
+    }
+  }
+  p.Held.clear();
+  if (allow) {
+    // The window is the browser's own from now on.
+    core_->Connection().Send("Target.detachFromTarget", {{"sessionId", session}}, {});
+  } else {
+    core_->Connection().Send("Target.closeTarget", {{"targetId", p.TargetId}}, {});
   }
 }
 
@@ -457,6 +530,17 @@ void Tab::OnAttached(const Json& params, const std::string& parentSession) {
   const Json& info = params["targetInfo"];
   const std::string type = info.value("type", "");
   const std::string targetId = info.value("targetId", "");
+  if (params.value("quillmatePopup", false)) {
+    popups_[session].TargetId = targetId;
+    if (!answers_.empty()) {
+      const bool allow = answers_.front();
+      answers_.pop_front();
+      SettlePopup(session, allow);
+    } else {
+      unanswered_.push_back(session);
+    }
+    return;
+  }
   if (parentSession.empty() && targetId == targetId_) {
     session_ = session;
     sessions_.insert(session);
@@ -487,6 +571,14 @@ void Tab::Handle(const Json& message) {
   const std::string method = message.value("method", "");
   const std::string session = message.value("sessionId", "");
   const Json& params = message.contains("params") ? message["params"] : Json::object();
+  if (popups_.count(session) > 0) {
+    OnPopupMessage(method, params, session);
+    return;
+  }
+  if (method == "Target.detachedFromTarget" && popups_.erase(params.value("sessionId", "")) > 0) {
+    std::erase(unanswered_, params.value("sessionId", ""));
+    return;
+  }
   if (method == "Fetch.requestPaused") {
     OnRequestPaused(params, session);
   } else if (method == "Runtime.bindingCalled") {

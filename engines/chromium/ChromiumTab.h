@@ -112,12 +112,17 @@ public:
   // The frame shown by a frame element (through the protocol's DOM view).
   std::string FrameOfElement(ChromiumDocument& document, int64_t elementId);
   std::string SessionOf(const std::string& frameId);
+  // The frame of that name (its name attribute or window name); empty
+  // when none has it.
+  std::string FrameNamed(const std::u16string& name);
 
   // --- navigation ---
   // Raises BeforeNavigate2; false when a sink cancelled.
   bool RaiseBeforeNavigate2(const std::string& frameId, const std::u16string& url,
                             const Variant& postData, const std::u16string& headers);
   void Navigate(const std::string& frameId, ApprovedNavigation navigation);
+  // Raises NewWindow2 on the top browser; false when a sink cancelled.
+  bool RaiseNewWindow2(ComPtr<platform::PageBrowser>& supplied);
 
   // --- writes and events ---
   void ScheduleFlush();
@@ -148,6 +153,10 @@ private:
   void OnBindingCalled(const Json& params, const std::string& session);
   void OnCrashed(const std::string& session);
   void OnWindowOpen(const Json& params);
+  void OnPopupMessage(const std::string& method, const Json& params, const std::string& session);
+  // Lets a window a page opened be (its held requests go on and we let go
+  // of it) or closes it before anything of it went out.
+  void SettlePopup(const std::string& session, bool allow);
   void ForgetSession(const std::string& session);
   void ReplaceDocument(FrameInfo& frame);
   template <class Call>
@@ -165,6 +174,19 @@ private:
   std::map<std::string, FrameInfo> frames_;
   std::map<std::string, ApprovedNavigation> approved_;
   std::set<std::string> sessions_;
+  // Windows our pages opened: by session, their target and the document
+  // requests they hold until NewWindow2 has been answered for them.
+  struct Popup {
+    std::string TargetId;
+    std::vector<std::string> Held;
+    bool Settled = false;
+    bool Allowed = false;
+  };
+  std::map<std::string, Popup> popups_;
+  // Popups not yet answered, and answers (true: let it be) given before
+  // their window came, each in the order the page opened them.
+  std::deque<std::string> unanswered_;
+  std::deque<bool> answers_;
   bool flushPosted_ = false;
   uint64_t completedLoads_ = 0;
   uint64_t topNavigations_ = 0;

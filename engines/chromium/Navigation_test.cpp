@@ -3,6 +3,7 @@
 // and our own navigations with a body.
 #include <gtest/gtest.h>
 
+#include "engines/chromium/ChromiumTab.h"
 #include "engines/chromium/ChromiumTesting.h"
 
 namespace qm::chromium::testing {
@@ -150,6 +151,187 @@ TEST_F(Navigation, ACancelledNavigationOfOursGoesNowhere) {
   tab_->WaitUntil([] { return false; }, 300ms);
   EXPECT_EQ(tab_->LocationURL(), server_.Url("/one.html"));
   for (const auto& request : server_.Requests()) EXPECT_NE(request.Path, "/two.html");
+}
+
+// A server's redirects are the navigation's own business: the navigation
+// is announced once, at the address asked for, and completes at the last.
+TEST_F(Navigation, ARedirectedSubmissionIsAnnouncedOnceAndCompletesAtTheFinalAddress) {
+  server_.Add("/form.html", "<form method=post action=/post><input name=a value=1>"
+                            "<button id=go>Go</button></form>");
+  server_.Redirect("/post", "/hop");
+  server_.Redirect("/hop", "/done.html", 303);
+  server_.Add("/done.html", "<p id=done>done</p>");
+  ASSERT_TRUE(tab_->Load(server_.Url("/form.html")));
+  std::string body;
+  events_->OnBeforeNavigate2 = [&](auto&, const ComPtr<PageBrowser>& b, const std::u16string& url,
+                                   int32_t, const std::u16string&, const Variant& postData,
+                                   const std::u16string&, bool&) {
+    log_.push_back("before " + Who(b) + " " + platform::U8(url.substr(url.rfind(u'/'))));
+    body = BytesOf(postData);
+  };
+  events_->OnNavigateComplete2 = [&](auto&, const ComPtr<PageBrowser>& b, const std::u16string& url) {
+    log_.push_back("navigated " + Who(b) + " " + platform::U8(url.substr(url.rfind(u'/'))));
+  };
+  events_->OnDocumentComplete = [&](auto&, const ComPtr<PageBrowser>& b, const std::u16string& url) {
+    log_.push_back("complete " + Who(b) + " " + platform::U8(url.substr(url.rfind(u'/'))));
+  };
+  FindById(DocumentOf(tab_), u"go")->click();
+  ASSERT_TRUE(tab_->WaitUntil([&] { return !log_.empty() && log_.back().starts_with("complete"); }, 10s));
+  EXPECT_EQ(log_, (std::vector<std::string>{"before top /post", "navigated top /done.html",
+                                            "complete top /done.html"}));
+  EXPECT_EQ(body, "a=1");
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/done.html"));
+  EXPECT_EQ(DocumentOf(tab_)->url(), server_.Url("/done.html"));
+  EXPECT_TRUE(FindById(DocumentOf(tab_), u"done"));
+  std::vector<std::string> asked;
+  for (const auto& request : server_.Requests()) asked.push_back(request.Method + " " + request.Path);
+  EXPECT_EQ(std::vector<std::string>(asked.end() - 3, asked.end()),
+            (std::vector<std::string>{"POST /post", "GET /hop", "GET /done.html"}))
+      << "after a post, the browser follows a redirect with a plain request";
+}
+
+TEST_F(Navigation, OurOwnNavigationFollowsARedirectChainAndCancellingItStopsIt) {
+  server_.Redirect("/r1", "/r2", 301);
+  server_.Redirect("/r2", "/final.html", 302);
+  server_.Add("/final.html", "<p>final</p>");
+  server_.Add("/start.html", "<p>start</p>");
+  events_->OnBeforeNavigate2 = [&](auto&, const ComPtr<PageBrowser>&, const std::u16string& url,
+                                   int32_t, const std::u16string&, const Variant&,
+                                   const std::u16string&, bool&) {
+    log_.push_back("before " + platform::U8(url.substr(url.rfind(u'/'))));
+  };
+  events_->OnNavigateComplete2 = [&](auto&, const ComPtr<PageBrowser>&, const std::u16string& url) {
+    log_.push_back("navigated " + platform::U8(url.substr(url.rfind(u'/'))));
+  };
+  ASSERT_TRUE(tab_->Load(server_.Url("/r1")));
+  EXPECT_EQ(log_, (std::vector<std::string>{"before /r1", "navigated /final.html"}));
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/final.html"));
+
+  // Cancelled at its start, no hop of it is asked for.
+  ASSERT_TRUE(tab_->Load(server_.Url("/start.html")));
+  const auto hops = [&] {
+    int n = 0;
+    for (const auto& request : server_.Requests()) n += request.Path == "/r1" || request.Path == "/r2";
+    return n;
+  };
+  const int before = hops();
+  ASSERT_EQ(before, 2);
+  events_->OnBeforeNavigate2 = [&](auto&, const ComPtr<PageBrowser>&, const std::u16string&,
+                                   int32_t, const std::u16string&, const Variant&,
+                                   const std::u16string&, bool& cancel) { cancel = true; };
+  tab_->Navigate(u"r1", {}, {}, {}, {});
+  tab_->WaitUntil([] { return false; }, 300ms);
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/start.html"));
+  EXPECT_EQ(hops(), before);
+}
+
+TEST_F(Navigation, ATargetNamesTheFrameThatNavigatesAndANewWindowGoesThroughNewWindow2) {
+  server_.Add("/a.html", "<p>a</p>");
+  server_.Add("/x.html", "<p>x</p>");
+  server_.Add("/y.html", "<p>y</p>");
+  server_.Add("/top.html", "<iframe name=other src=a.html></iframe><iframe name=side src=a.html></iframe>");
+  ASSERT_TRUE(tab_->Load(server_.Url("/top.html")));
+  std::vector<ComPtr<PageBrowser>> announced;
+  events_->OnBeforeNavigate2 = [&](auto&, const ComPtr<PageBrowser>& b, const std::u16string&,
+                                   int32_t, const std::u16string&, const Variant&,
+                                   const std::u16string&, bool&) { announced.push_back(b); };
+  tab_->Navigate(u"x.html", {}, Variant::FromString(u"side"), {}, {});
+  ASSERT_EQ(announced.size(), 1u);
+  const ComPtr<PageBrowser> side = announced[0];
+  ASSERT_NE(ComIdentity(side), ComIdentity(ComPtr<PageBrowser>(tab_.Get())));
+  ASSERT_TRUE(tab_->WaitUntil([&] { return side->LocationURL() == server_.Url("/x.html"); }, 10s));
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/top.html"));
+  // From inside the frame, _parent and _top are the top browser.
+  const uint64_t loads = tab_->CompletedLoads();
+  side->Navigate(u"a.html", {}, Variant::FromString(u"_parent"), {}, {});
+  ASSERT_EQ(announced.size(), 2u);
+  EXPECT_EQ(ComIdentity(announced[1]), ComIdentity(ComPtr<PageBrowser>(tab_.Get())));
+  ASSERT_TRUE(tab_->WaitUntil([&] { return tab_->CompletedLoads() > loads; }, 10s));
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/a.html"));
+
+  // A name no frame has opens a new window: cancelled, or with no browser
+  // handed over, nothing navigates; a browser handed over shows the page.
+  ASSERT_TRUE(tab_->Load(server_.Url("/top.html")));
+  announced.clear();
+  int asked = 0;
+  bool cancel = true;
+  ComPtr<ChromiumBrowser> popup = OpenTab();
+  events_->OnNewWindow2 = [&](auto&, ComPtr<PageBrowser>& supplied, bool& cancelIt) {
+    ++asked;
+    cancelIt = cancel;
+    supplied = ComPtr<PageBrowser>(popup.Get());
+  };
+  tab_->Navigate(u"y.html", {}, Variant::FromString(u"nowhere"), {}, {});
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(announced.empty());
+  cancel = false;
+  tab_->Navigate(u"y.html", {}, Variant::FromString(u"_blank"), {}, {});
+  EXPECT_EQ(asked, 2);
+  ASSERT_TRUE(popup->WaitUntil([&] { return popup->CompletedLoads() == 1; }, 10s));
+  EXPECT_EQ(popup->LocationURL(), server_.Url("/y.html")) << "relative to the asking browser";
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/top.html"));
+  EXPECT_TRUE(announced.empty()) << "the new window's own sinks hear its navigation";
+  int pagesOfY = 0;
+  for (const auto& request : server_.Requests()) pagesOfY += request.Path == "/y.html";
+  EXPECT_EQ(pagesOfY, 1) << "the cancelled one never went out";
+}
+
+// The page's own new windows (a link with target _blank, clicked as a
+// user clicks it): NewWindow2 decides whether the browser's window may be.
+TEST_F(Navigation, APagesNewWindowIsStoppedByACancelOfNewWindow2OrTakenOverByTheBrowserHandedOver) {
+  server_.Add("/top.html", "<a id=n href=y.html target=_blank>n</a>");
+  server_.Add("/y.html", "<p>y</p>");
+  ASSERT_TRUE(tab_->Load(server_.Url("/top.html")));
+  Tab& tab = *tab_->GetTab();
+  const auto clickLink = [&] {
+    tab.Call("Runtime.evaluate",
+             {{"expression", "document.getElementById('n').click()"}, {"userGesture", true}},
+             tab.SessionOf(tab.MainFrameId()));
+  };
+  const auto windowsAtY = [&] {
+    const Json targets = tab.Call("Target.getTargets", Json::object(), {});
+    std::vector<std::string> found;
+    for (const Json& t : targets["targetInfos"]) {
+      if (platform::W(t.value("url", "")) == server_.Url("/y.html")) found.push_back(t.value("targetId", ""));
+    }
+    return found;
+  };
+  const auto asksForY = [&] {
+    int n = 0;
+    for (const auto& request : server_.Requests()) n += request.Path == "/y.html";
+    return n;
+  };
+  int asked = 0;
+  bool cancel = true;
+  ComPtr<ChromiumBrowser> other;
+  events_->OnNewWindow2 = [&](auto&, ComPtr<PageBrowser>& supplied, bool& cancelIt) {
+    ++asked;
+    cancelIt = cancel;
+    if (other) supplied = ComPtr<PageBrowser>(other.Get());
+  };
+
+  clickLink();
+  ASSERT_TRUE(tab_->WaitUntil([&] { return asked == 1; }, 10s));
+  tab_->WaitUntil([] { return false; }, 500ms);
+  EXPECT_EQ(asksForY(), 0) << "a cancelled window never fetches its page";
+  EXPECT_TRUE(windowsAtY().empty());
+
+  // Neither cancelled nor taken over: the browser's window shows the page.
+  cancel = false;
+  clickLink();
+  ASSERT_TRUE(tab_->WaitUntil([&] { return asked == 2 && windowsAtY().size() == 1; }, 10s));
+  EXPECT_EQ(asksForY(), 1);
+  for (const std::string& id : windowsAtY()) tab.Call("Target.closeTarget", {{"targetId", id}}, {});
+
+  // Taken over: the browser handed over shows it, the browser's own goes.
+  other = OpenTab();
+  clickLink();
+  ASSERT_TRUE(other->WaitUntil([&] { return other->CompletedLoads() == 1; }, 10s));
+  EXPECT_EQ(other->LocationURL(), server_.Url("/y.html"));
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(asksForY(), 2);
+  EXPECT_EQ(windowsAtY().size(), 1u) << "only the browser handed over shows it";
+  EXPECT_EQ(tab_->LocationURL(), server_.Url("/top.html"));
 }
 
 TEST_F(Navigation, EveryBrowserHandsOutItsTopBrowserAsTheWebBrowserService) {

@@ -45,6 +45,11 @@ public:
     std::lock_guard lock(lock_);
     pages_[path] = {std::move(html), std::move(type)};
   }
+  // A redirect from path to location (any method) with status.
+  void Redirect(const std::string& path, std::string location, int status = 302) {
+    std::lock_guard lock(lock_);
+    redirects_[path] = {std::move(location), status};
+  }
   std::u16string Url(const std::string& path) const {
     return platform::W("http://" + host_ + ":" + std::to_string(port_) + path);
   }
@@ -57,6 +62,10 @@ private:
   void Serve(const httplib::Request& req, httplib::Response& res) {
     std::lock_guard lock(lock_);
     requests_.push_back({req.method, req.path, req.body, req.get_header_value("Content-Type")});
+    if (const auto to = redirects_.find(req.path); to != redirects_.end()) {
+      res.set_redirect(to->second.first, to->second.second);
+      return;
+    }
     const auto it = pages_.find(req.path);
     if (it == pages_.end()) {
       res.status = 404;
@@ -72,6 +81,7 @@ private:
   std::thread thread_;
   mutable std::mutex lock_;
   std::map<std::string, std::pair<std::string, std::string>> pages_;
+  std::map<std::string, std::pair<std::string, int>> redirects_;
   std::vector<Request> requests_;
 };
 
