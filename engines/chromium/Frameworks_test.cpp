@@ -8,6 +8,7 @@
 #include "addon/BHO/ElementTracker.h"
 #include "addon/BHO/FillFormUtils.h"
 #include "engines/chromium/ChromiumTesting.h"
+#include "engines/chromium/UserInput.h"
 
 namespace qm::chromium::testing {
 namespace {
@@ -41,16 +42,21 @@ function App() {
 ReactDOM.createRoot(document.getElementById('root')).render(e(App));
 </script>)";
 
-TEST(Frameworks, FilledValuesReachReactsStateAndItsSubmitHandler) {
+// Serves the React page; false when React is not installed.
+bool ServeReactApp(PageServer& server) {
   const std::string modules = std::string(QM_CHROMIUM_TESTDATA) + "/react/node_modules/";
   const std::string react = ReadFile(modules + "react/umd/react.production.min.js");
   const std::string reactDom = ReadFile(modules + "react-dom/umd/react-dom.production.min.js");
-  ASSERT_FALSE(react.empty() || reactDom.empty())
-      << "React is missing under " << modules << ": run scripts/setup";
-  PageServer server;
+  if (react.empty() || reactDom.empty()) return false;
   server.Add("/react.js", react, "text/javascript");
   server.Add("/react-dom.js", reactDom, "text/javascript");
   server.Add("/app.html", ReactApp);
+  return true;
+}
+
+TEST(Frameworks, FilledValuesReachReactsStateAndItsSubmitHandler) {
+  PageServer server;
+  ASSERT_TRUE(ServeReactApp(server)) << "React is missing under testdata/react: run scripts/setup";
   const ComPtr<ChromiumBrowser> tab = OpenTab();
   ASSERT_TRUE(tab->Load(server.Url("/app.html")));
   const auto document = DocumentOf(tab);
@@ -80,6 +86,26 @@ TEST(Frameworks, FilledValuesReachReactsStateAndItsSubmitHandler) {
   ASSERT_TRUE(tab->WaitUntil([&] { return !out->innerText().empty(); }, 10s));
   EXPECT_EQ(platform::U8(out->innerText()),
             R"({"name":"Jo Bloggs","email":"jo@example.com","agree":true,"color":"blue","note":"two\nlines"})");
+}
+
+TEST(Frameworks, WhatAPersonTypesReachesReactsState) {
+  PageServer server;
+  ASSERT_TRUE(ServeReactApp(server)) << "React is missing under testdata/react: run scripts/setup";
+  const ComPtr<ChromiumBrowser> tab = OpenTab();
+  ASSERT_TRUE(tab->Load(server.Url("/app.html")));
+  const auto document = DocumentOf(tab);
+  ASSERT_TRUE(tab->WaitUntil([&] { return document->forms()->length() == 1; }, 10s));
+  const auto form = document->forms()->item(0).As<platform::PageFormElement>();
+  ASSERT_TRUE(TypeText(form->item(0), u"Jo"));
+  ASSERT_TRUE(TypeText(form->item(4), u"a\nb"));
+  // React renders the state back into the control: typing over it again
+  // replaces what React holds.
+  ASSERT_TRUE(TypeText(form->item(0), u"Ann", TypingMode::Replace));
+  FindById(document, u"go")->click();
+  const ComPtr<platform::PageElement> out = FindById(document, u"out");
+  ASSERT_TRUE(tab->WaitUntil([&] { return !out->innerText().empty(); }, 10s));
+  EXPECT_EQ(platform::U8(out->innerText()),
+            R"({"name":"Ann","email":"","agree":false,"color":"red","note":"a\nb"})");
 }
 
 }  // namespace
