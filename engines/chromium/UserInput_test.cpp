@@ -84,5 +84,31 @@ TEST_F(UserInput, KeysNeverLandInAControlThatCantTakeTheFocusOrInTheOneBefore) {
   EXPECT_EQ(ValueOf(u"h"), u"keep");
 }
 
+TEST_F(UserInput, TypingReachesAControlInAFrameOfAnotherSite) {
+  PageServer other{"localhost"};  // another site: the frame lives in its own process
+  other.Add("/b.html", std::string("<input id=q>") + Logging);
+  Load("<input id=top><iframe src='" + platform::U8(other.Url("/b.html")) + "'></iframe>");
+  ComPtr<platform::PageBrowser> frame;
+  ASSERT_TRUE(tab_->WaitUntil(
+      [&] {
+        const auto all = doc_->all();
+        for (int32_t i = 0; all && i < all->length() && !frame; ++i) {
+          if (auto element = all->item(i).As<platform::PageFrameElement>())
+            frame = element->contentBrowser();
+        }
+        return frame && frame->Document() &&
+               FindById(frame->Document().As<platform::PageDocument>(), u"q");
+      },
+      10s));
+  const auto document = frame->Document().As<platform::PageDocument>();
+  ASSERT_TRUE(FocusElement(ById(u"top")));
+  ASSERT_TRUE(TypeText(FindById(document, u"q"), u"hi"));
+  EXPECT_EQ(FindById(document, u"q").As<PageInputElement>()->value(), u"hi");
+  EXPECT_EQ(platform::U8(FindById(document, u"log")->innerText()),
+            "focus:q keydown:q:h keypress:q:h input:q keyup:q:h keydown:q:i keypress:q:i input:q "
+            "keyup:q:i");
+  EXPECT_EQ(ById(u"top").As<PageInputElement>()->value(), u"");
+}
+
 }  // namespace
 }  // namespace qm::chromium::testing
