@@ -248,7 +248,8 @@ std::string Tab::FrameNamed(const std::u16string& name) {
   return {};
 }
 
-std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
+Json Tab::CallOnElement(ChromiumDocument& document, int64_t elementId, std::string_view method,
+                        Json params) {
   FrameInfo* frame = Frame(document.FrameId());
   if (frame == nullptr || frame->ContextId == 0) return {};
   const std::string session = frame->Session;
@@ -259,8 +260,21 @@ std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
                            session);
   const std::string objectId = object["result"].value("objectId", "");
   if (objectId.empty()) return {};
-  const Json node = Call("DOM.describeNode", {{"objectId", objectId}}, session);
+  params["objectId"] = objectId;
+  Json answer;
+  try {
+    answer = Call(method, std::move(params), session);
+  } catch (...) {
+    Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
+    throw;
+  }
   Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
+  return answer;
+}
+
+std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
+  const Json node = CallOnElement(document, elementId, "DOM.describeNode", Json::object());
+  if (!node.is_object() || !node.contains("node")) return {};
   return node["node"].value("frameId", "");
 }
 
