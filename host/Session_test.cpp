@@ -162,7 +162,8 @@ TEST_F(SessionTest, OnTheChromiumEngineTypingIsAPersonsKeysFocusMovesThePagesFoc
   // The page notes what it hears; a "!" marks an event a script made.
   Write(site_ + "/keys.html",
         "<html><body><input id=\"f\" value=\"old\"><input id=\"g\"><button id=\"b\">b</button>"
-        "<button id=\"h\" hidden>h</button><p id=\"log\"></p><script>\n"
+        "<button id=\"h\" hidden>h</button><select id=\"s\"><option>a<option>b</select>"
+        "<p id=\"log\"></p><script>\n"
         "const log = document.getElementById('log');\n"
         "for (const t of ['keydown', 'input', 'keyup', 'change', 'focus',\n"
         "                 'mousedown', 'mouseup', 'click'])\n"
@@ -179,11 +180,14 @@ TEST_F(SessionTest, OnTheChromiumEngineTypingIsAPersonsKeysFocusMovesThePagesFoc
         "click #b\n"
         "expect text #log \"focus:g mousedown:b focus:b mouseup:b click:b\"\n"
         "click #h\n"
-        "expect text #log \"click:b click:h!\"\n");
+        "expect text #log \"click:b click:h!\"\n"
+        "choose #s b\n"
+        "expect value #s b\n"
+        "expect text #log \"click:h! focus:s input:s! change:s!\"\n");
   const TRun run = Host({"run", "--engine", "chromium", "--registry", registry_, "--serve", site_,
                          "--timeout", "120", folder_ + "/keys.qb"});
   EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
-  EXPECT_NE(run.Out.find("done     10 commands, every expectation held"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("done     13 commands, every expectation held"), std::string::npos) << run.Out;
   // A hidden element can't be pointed at: the page's script clicks it, and
   // the transcript says so.
   EXPECT_NE(run.Out.find("#h is not shown on the page; clicked it through the page's script"),
