@@ -166,5 +166,25 @@ TEST_F(UserInput, AClickReachesALinkInAFrameOfAnotherSiteBelowTheFold) {
       << platform::U8(frame->LocationURL());
 }
 
+TEST_F(UserInput, AClickReachesAButtonInAFrameOfTheSameSite) {
+  // The same process draws both: the button's box already counts the frame's place.
+  server_.Add("/inner.html", std::string("<div style='height:700px'></div>"
+                                         "<button id=in style='margin-left:220px'>in</button>"
+                                         "<div style='height:700px'></div>") + MouseLogging);
+  Load("<div style='height:1200px'></div><iframe id=f style='margin-left:90px;width:450px;"
+       "height:250px' src=inner.html></iframe><div style='height:1200px'></div>");
+  ComPtr<platform::PageDocument> document;
+  ASSERT_TRUE(tab_->WaitUntil(
+      [&] {
+        const auto frame = ById(u"f").As<platform::PageFrameElement>();
+        const auto browser = frame ? frame->contentBrowser() : nullptr;
+        document = browser ? browser->Document().As<platform::PageDocument>() : nullptr;
+        return document && document->all() && FindById(document, u"in");
+      },
+      10s));
+  ASSERT_TRUE(ClickElement(FindById(document, u"in")));
+  EXPECT_EQ(platform::U8(FindById(document, u"log")->innerText()), "mousedown:in mouseup:in click:in");
+}
+
 }  // namespace
 }  // namespace qm::chromium::testing
