@@ -52,10 +52,7 @@ public:
     memdom::TypeText(control, text);
   }
   void Choose(const ComPtr<PageElement>& select, int index) override { memdom::ChooseOption(select, index); }
-  bool Click(const ComPtr<PageElement>& element) override {
-    memdom::ClickAsUser(element);
-    return true;
-  }
+  void Click(const ComPtr<PageElement>& element) override { memdom::ClickAsUser(element); }
 
 private:
   static memdom::MemBrowser* Mem(const ComPtr<PageBrowser>& browser) {

@@ -248,8 +248,7 @@ std::string Tab::FrameNamed(const std::u16string& name) {
   return {};
 }
 
-Json Tab::CallOnElement(ChromiumDocument& document, int64_t elementId, std::string_view method,
-                        Json params) {
+std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
   FrameInfo* frame = Frame(document.FrameId());
   if (frame == nullptr || frame->ContextId == 0) return {};
   const std::string session = frame->Session;
@@ -260,21 +259,8 @@ Json Tab::CallOnElement(ChromiumDocument& document, int64_t elementId, std::stri
                            session);
   const std::string objectId = object["result"].value("objectId", "");
   if (objectId.empty()) return {};
-  params["objectId"] = objectId;
-  Json answer;
-  try {
-    answer = Call(method, std::move(params), session);
-  } catch (...) {
-    Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
-    throw;
-  }
+  const Json node = Call("DOM.describeNode", {{"objectId", objectId}}, session);
   Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
-  return answer;
-}
-
-std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
-  const Json node = CallOnElement(document, elementId, "DOM.describeNode", Json::object());
-  if (!node.is_object() || !node.contains("node")) return {};
   return node["node"].value("frameId", "");
 }
 
