@@ -49,7 +49,9 @@ public:
   // Type replaces the control's text, as a person who selects it first.
   virtual void Type(const ComPtr<PageElement>& control, std::u16string_view text) = 0;
   virtual void Choose(const ComPtr<PageElement>& select, int index) = 0;
-  virtual void Click(const ComPtr<PageElement>& element) = 0;
+  // False when the element could not be clicked as a person would (it has
+  // no box on the screen) and was clicked as a program clicks it instead.
+  virtual bool Click(const ComPtr<PageElement>& element) = 0;
 };
 
 struct TEngineOptions {

@@ -52,7 +52,10 @@ public:
     memdom::TypeText(control, text);
   }
   void Choose(const ComPtr<PageElement>& select, int index) override { memdom::ChooseOption(select, index); }
-  void Click(const ComPtr<PageElement>& element) override { memdom::ClickAsUser(element); }
+  bool Click(const ComPtr<PageElement>& element) override {
+    memdom::ClickAsUser(element);
+    return true;
+  }
 
 private:
   static memdom::MemBrowser* Mem(const ComPtr<PageBrowser>& browser) {

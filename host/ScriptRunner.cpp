@@ -117,11 +117,11 @@ TStepResult TScriptRunner::RunOnWindow(const TScriptCommand& command) {
       if (!input || (input->type() != u"checkbox" && input->type() != u"radio")) {
         return Failed(args[0] + u" is not a check box or radio button");
       }
-      if (input->checked() != (verb == "check")) engine_.Click(element);
+      if (input->checked() != (verb == "check")) Click(args[0], element);
     } else if (verb == "focus") {
       engine_.Focus(element);
     } else if (verb == "click") {
-      engine_.Click(element);
+      Click(args[0], element);
     }
   }
   // What the person did is not the add-on's fill; what follows may be.
@@ -208,6 +208,12 @@ TStepResult TScriptRunner::Expect(const TScriptCommand& command) {
     }
   }
   return {};
+}
+
+void TScriptRunner::Click(const std::u16string& selector, const ComPtr<PageElement>& element) {
+  if (!engine_.Click(element)) {
+    transcript_.Line("note", selector + u" is not shown on the page; clicked it through the page's script");
+  }
 }
 
 void TScriptRunner::ReportJournal() {

@@ -52,6 +52,8 @@ private:
   // The transcript of the dialogs and messages shown since the last call.
   void ReportJournal();
   ComPtr<PageElement> Find(const std::u16string& selector, std::u16string& failure);
+  // The engine's click, with a note when it could not be a person's.
+  void Click(const std::u16string& selector, const ComPtr<PageElement>& element);
 
   TWindowThread& thread_;
   TBrowserWindow& window_;

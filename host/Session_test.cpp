@@ -158,12 +158,15 @@ TEST_F(SessionTest, TheSameScriptRunsOnTheChromiumEngine) {
       << run.Out;
 }
 
-TEST_F(SessionTest, OnTheChromiumEngineTypingIsAPersonsKeysAndFocusMovesThePagesFocus) {
+TEST_F(SessionTest, OnTheChromiumEngineTypingIsAPersonsKeysFocusMovesThePagesFocusAndClickIsTheMouse) {
   // The page notes what it hears; a "!" marks an event a script made.
   Write(site_ + "/keys.html",
-        "<html><body><input id=\"f\" value=\"old\"><input id=\"g\"><p id=\"log\"></p><script>\n"
+        "<html><body><input id=\"f\" value=\"old\"><input id=\"g\"><button id=\"b\">b</button>"
+        "<button id=\"h\" hidden>h</button><select id=\"s\"><option>a<option>b</select>"
+        "<p id=\"log\"></p><script>\n"
         "const log = document.getElementById('log');\n"
-        "for (const t of ['keydown', 'input', 'keyup', 'change', 'focus'])\n"
+        "for (const t of ['keydown', 'input', 'keyup', 'change', 'focus',\n"
+        "                 'mousedown', 'mouseup', 'click'])\n"
         "  document.addEventListener(t, e => { log.textContent += t + ':' + e.target.id +\n"
         "    (e.key ? ':' + e.key : '') + (e.isTrusted ? '' : '!') + ' '; }, true);\n"
         "</script></body></html>\n");
@@ -173,11 +176,24 @@ TEST_F(SessionTest, OnTheChromiumEngineTypingIsAPersonsKeysAndFocusMovesThePages
         "expect value #f Jo\n"
         "expect text #log \"focus:f keydown:f:J input:f keyup:f:J keydown:f:o input:f keyup:f:o\"\n"
         "focus #g\n"
-        "expect text #log \"keyup:f:o change:f focus:g\"\n");
+        "expect text #log \"keyup:f:o change:f focus:g\"\n"
+        "click #b\n"
+        "expect text #log \"focus:g mousedown:b focus:b mouseup:b click:b\"\n"
+        "click #h\n"
+        "expect text #log \"click:b click:h!\"\n"
+        "choose #s b\n"
+        "expect value #s b\n"
+        "expect text #log \"click:h! focus:s input:s! change:s!\"\n");
   const TRun run = Host({"run", "--engine", "chromium", "--registry", registry_, "--serve", site_,
                          "--timeout", "120", folder_ + "/keys.qb"});
   EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
-  EXPECT_NE(run.Out.find("done     6 commands, every expectation held"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("done     13 commands, every expectation held"), std::string::npos) << run.Out;
+  // A hidden element can't be pointed at: the page's script clicks it, and
+  // the transcript says so.
+  EXPECT_NE(run.Out.find("#h is not shown on the page; clicked it through the page's script"),
+            std::string::npos)
+      << run.Out;
+  EXPECT_EQ(Count(run.Out, "is not shown on the page"), 1u) << run.Out;
 }
 
 TEST_F(SessionTest, DialogsAreAnsweredByCaptionAndTheirTextsCanBeExpected) {

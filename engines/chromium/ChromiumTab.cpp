@@ -248,7 +248,8 @@ std::string Tab::FrameNamed(const std::u16string& name) {
   return {};
 }
 
-std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
+Json Tab::CallOnElement(ChromiumDocument& document, int64_t elementId, std::string_view method,
+                        Json params) {
   FrameInfo* frame = Frame(document.FrameId());
   if (frame == nullptr || frame->ContextId == 0) return {};
   const std::string session = frame->Session;
@@ -259,8 +260,21 @@ std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
                            session);
   const std::string objectId = object["result"].value("objectId", "");
   if (objectId.empty()) return {};
-  const Json node = Call("DOM.describeNode", {{"objectId", objectId}}, session);
+  params["objectId"] = objectId;
+  Json answer;
+  try {
+    answer = Call(method, std::move(params), session);
+  } catch (...) {
+    Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
+    throw;
+  }
   Send("Runtime.releaseObject", {{"objectId", objectId}}, session);
+  return answer;
+}
+
+std::string Tab::FrameOfElement(ChromiumDocument& document, int64_t elementId) {
+  const Json node = CallOnElement(document, elementId, "DOM.describeNode", Json::object());
+  if (!node.is_object() || !node.contains("node")) return {};
   return node["node"].value("frameId", "");
 }
 
@@ -619,6 +633,14 @@ void Tab::Handle(const Json& message) {
     }
   } else if (method == "Page.lifecycleEvent") {
     OnLifecycle(params);
+  } else if (method == "Page.frameRequestedNavigation") {
+    // The page asked for a navigation (a submission, a link, a script); its
+    // request reaches us a moment later. Until it has been decided, the top
+    // page is on its way out, whoever made the click that started it.
+    if (params.value("frameId", "") == mainFrame_ &&
+        params.value("disposition", "") == "currentTab") {
+      loading_ = true;
+    }
   } else if (method == "Page.frameStoppedLoading") {
     // A top navigation that failed (or went nowhere) ends here too.
     if (params.value("frameId", "") == mainFrame_) loading_ = false;

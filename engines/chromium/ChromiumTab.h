@@ -111,6 +111,10 @@ public:
   ComPtr<ChromiumDocument> DocumentOf(const std::string& frameId);
   // The frame shown by a frame element (through the protocol's DOM view).
   std::string FrameOfElement(ChromiumDocument& document, int64_t elementId);
+  // Calls a protocol method on the element's node (its objectId added to
+  // params) in the session of its frame; null when the element is gone.
+  Json CallOnElement(ChromiumDocument& document, int64_t elementId, std::string_view method,
+                     Json params);
   std::string SessionOf(const std::string& frameId);
   // The frame of that name (its name attribute or window name); empty
   // when none has it.

@@ -42,9 +42,11 @@ inline ComPtr<platform::PageElement> FindById(const ComPtr<platform::PageDocumen
                                               std::u16string_view id) {
   if (!document) return {};
   const auto all = document->all();
+  if (!all) return {};
   const int32_t length = all->length();
   for (int32_t i = 0; i < length; ++i) {
     ComPtr<platform::PageElement> e = all->item(i);
+    if (!e) continue;  // the document was replaced while it was read
     const platform::Variant v = e->getAttribute(u"id");
     if (v.GetKind() == platform::Variant::Kind::String && v.AsString() == id) return e;
   }

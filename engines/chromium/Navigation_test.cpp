@@ -5,6 +5,7 @@
 
 #include "engines/chromium/ChromiumTab.h"
 #include "engines/chromium/ChromiumTesting.h"
+#include "engines/chromium/UserInput.h"
 
 namespace qm::chromium::testing {
 namespace {
@@ -119,6 +120,34 @@ TEST_F(Navigation, ASubmissionIsAnnouncedWithItsBodyAndCanBeCancelled) {
   EXPECT_EQ(tab_->LocationURL(), server_.Url("/form.html"));
   for (const auto& request : server_.Requests()) EXPECT_NE(request.Method, "POST");
   EXPECT_TRUE(FindById(DocumentOf(tab_), u"go")) << "the document is still the same page";
+}
+
+TEST_F(Navigation, APersonsClickOnASubmitButtonSubmitsThroughTheNavigationEvents) {
+  server_.Add("/form.html",
+              "<form method=post action=/post><input name=city value=Bern>"
+              "<button id=go>Go</button></form>");
+  server_.Add("/post", "<p id=done>ok</p>");
+  ASSERT_TRUE(tab_->Load(server_.Url("/form.html")));
+  std::string body;
+  std::vector<std::string> seen;
+  events_->OnBeforeNavigate2 = [&](auto&, const ComPtr<PageBrowser>&, const std::u16string& url,
+                                   int32_t, const std::u16string&, const Variant& postData,
+                                   const std::u16string&, bool&) {
+    seen.push_back("before " + platform::U8(url.substr(url.rfind(u'/'))));
+    body = BytesOf(postData);
+  };
+  events_->OnNavigateComplete2 = [&](auto&, const ComPtr<PageBrowser>&, const std::u16string& url) {
+    seen.push_back("navigated " + platform::U8(url.substr(url.rfind(u'/'))));
+  };
+  ASSERT_TRUE(ClickElement(FindById(DocumentOf(tab_), u"go")));
+  ASSERT_TRUE(tab_->WaitUntil(
+      [&] {
+        const auto document = DocumentOf(tab_);
+        return document && document->all() && FindById(document, u"done") != nullptr;
+      },
+      10s));
+  EXPECT_EQ(seen, (std::vector<std::string>{"before /post", "navigated /post"}));
+  EXPECT_EQ(body, "city=Bern");
 }
 
 TEST_F(Navigation, OurOwnNavigationCarriesItsBody) {

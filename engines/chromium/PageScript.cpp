@@ -225,6 +225,17 @@ const calls = {
     else e.dispatchEvent(new MouseEvent('click', {bubbles: true, cancelable: true, composed: true}));
     return 1;
   },
+  // Brings the element into view (its frames too) for a pointer gesture;
+  // answers whether a person could see it to point at it.
+  reveal: i => {
+    const e = node(i);
+    if (!e || !e.isConnected || typeof e.getClientRects !== 'function') return 0;
+    if (typeof e.checkVisibility === 'function' &&
+        !e.checkVisibility({visibilityProperty: true, opacityProperty: false})) return 0;
+    e.scrollIntoView({block: 'center', inline: 'center', behavior: 'instant'});
+    for (const r of e.getClientRects()) if (r.width > 0 && r.height > 0) return 1;
+    return 0;
+  },
   submit: i => {
     const e = node(i);
     if (e && e.tagName === 'FORM') HTMLFormElement.prototype.submit.call(e);

@@ -1,5 +1,5 @@
 // What a person does to a page in Chromium, for hosts and tests: moving the
-// focus and typing. Typing goes through the browser's own keyboard input,
+// focus, typing and clicking. Typing goes through the browser's own keyboard input,
 // so the page hears keydown, keypress, beforeinput, input and keyup for
 // every key as it does from a user, and change when the focus leaves the
 // control; nothing is written behind the page's back.
@@ -29,5 +29,13 @@ enum class TypingMode : uint8_t {
 // never land in whatever had it before. False in that case.
 bool TypeText(const platform::ComPtr<platform::PageElement>& control, std::u16string_view text,
               TypingMode mode = TypingMode::Append);
+
+// Clicks element with the mouse as a person does: it is scrolled into
+// view and the left button pressed and released over the centre of its
+// box, so the page hears trusted mousedown, mouseup and click and the
+// click carries the user's activation (a link may open a new window).
+// False, with nothing done, when the element has no box a person could
+// point at (hidden, detached, empty).
+bool ClickElement(const platform::ComPtr<platform::PageElement>& element);
 
 }  // namespace qm::chromium

@@ -110,5 +110,81 @@ TEST_F(UserInput, TypingReachesAControlInAFrameOfAnotherSite) {
   EXPECT_EQ(ById(u"top").As<PageInputElement>()->value(), u"");
 }
 
+// The mouse events of the page noted in #log as "type:id", with a "!" for
+// one the page made itself.
+constexpr char MouseLogging[] = R"(<div id=log></div><script>
+for (const type of ['mousedown', 'mouseup', 'click'])
+  document.addEventListener(type, ev => {
+    const log = document.getElementById('log');
+    log.textContent += type + ':' + ev.target.id + (ev.isTrusted ? '' : '!') + ' ';
+  }, true);
+</script>)";
+
+TEST_F(UserInput, AClickIsAPersonsMouseOnAnElementScrolledIntoView) {
+  Load(std::string("<div style='height:3000px'></div><button id=b style='margin-left:600px'>b</button>"
+                   "<div style='height:3000px'></div>") + MouseLogging);
+  ASSERT_TRUE(ClickElement(ById(u"b")));
+  EXPECT_EQ(Log(), "mousedown:b mouseup:b click:b");
+  EXPECT_EQ(platform::ComIdentity(doc_->activeElement()), platform::ComIdentity(ById(u"b")))
+      << "the button a person presses takes the focus";
+}
+
+TEST_F(UserInput, AnElementWithNoBoxIsNotClicked) {
+  Load(std::string("<button id=h hidden>h</button><span id=e></span>"
+                   "<button id=v style='visibility:hidden'>v</button>"
+                   "<div style='display:none'><button id=n>n</button></div><button id=ok>ok</button>") +
+       MouseLogging);
+  for (const auto* id : {u"h", u"e", u"v", u"n"}) EXPECT_FALSE(ClickElement(ById(id))) << platform::U8(id);
+  ASSERT_TRUE(ClickElement(ById(u"ok")));
+  EXPECT_EQ(Log(), "mousedown:ok mouseup:ok click:ok") << "nothing else heard a click";
+}
+
+TEST_F(UserInput, AClickReachesALinkInAFrameOfAnotherSiteBelowTheFold) {
+  PageServer other{"localhost"};
+  other.Add("/b.html", std::string("<div style='height:900px'></div>"
+                                   "<a id=l href=#there style='margin-left:150px'>go</a>"
+                                   "<div style='height:900px'></div>") + MouseLogging);
+  Load("<div style='height:1500px'></div><iframe style='margin-left:100px;border:7px solid;"
+       "width:400px;height:300px' src='" + platform::U8(other.Url("/b.html")) + "'></iframe>"
+       "<div style='height:1500px'></div>");
+  ComPtr<platform::PageBrowser> frame;
+  ASSERT_TRUE(tab_->WaitUntil(
+      [&] {
+        const auto all = doc_->all();
+        for (int32_t i = 0; all && i < all->length() && !frame; ++i) {
+          if (auto element = all->item(i).As<platform::PageFrameElement>())
+            frame = element->contentBrowser();
+        }
+        return frame && frame->Document() &&
+               FindById(frame->Document().As<platform::PageDocument>(), u"l");
+      },
+      10s));
+  const auto document = frame->Document().As<platform::PageDocument>();
+  ASSERT_TRUE(ClickElement(FindById(document, u"l")));
+  EXPECT_EQ(platform::U8(FindById(document, u"log")->innerText()), "mousedown:l mouseup:l click:l");
+  EXPECT_TRUE(tab_->WaitUntil([&] { return frame->LocationURL().ends_with(u"#there"); }, 5s))
+      << platform::U8(frame->LocationURL());
+}
+
+TEST_F(UserInput, AClickReachesAButtonInAFrameOfTheSameSite) {
+  // The same process draws both: the button's box already counts the frame's place.
+  server_.Add("/inner.html", std::string("<div style='height:700px'></div>"
+                                         "<button id=in style='margin-left:220px'>in</button>"
+                                         "<div style='height:700px'></div>") + MouseLogging);
+  Load("<div style='height:1200px'></div><iframe id=f style='margin-left:90px;width:450px;"
+       "height:250px' src=inner.html></iframe><div style='height:1200px'></div>");
+  ComPtr<platform::PageDocument> document;
+  ASSERT_TRUE(tab_->WaitUntil(
+      [&] {
+        const auto frame = ById(u"f").As<platform::PageFrameElement>();
+        const auto browser = frame ? frame->contentBrowser() : nullptr;
+        document = browser ? browser->Document().As<platform::PageDocument>() : nullptr;
+        return document && document->all() && FindById(document, u"in");
+      },
+      10s));
+  ASSERT_TRUE(ClickElement(FindById(document, u"in")));
+  EXPECT_EQ(platform::U8(FindById(document, u"log")->innerText()), "mousedown:in mouseup:in click:in");
+}
+
 }  // namespace
 }  // namespace qm::chromium::testing
