@@ -165,6 +165,11 @@ private:
   // replacing: a card of that name is removed first, in the same
   // transaction (the pending DeleteCard of it).
   bool WriteCard(TCardRecord card, const std::vector<TFormSignature>& signatures, bool replacing);
+  // The common end of SaveFormSet and SaveCard: card is complete but for its
+  // protection. Asks for the password (passwordNeeded, the pending removal
+  // kept for the save that follows the log-in) or writes it.
+  void SaveNewCard(TCardRecord card, const std::vector<TFormSignature>& signatures, bool replacing,
+                   bool& saved, bool& passwordNeeded);
   // The DeleteCard kept back for the save that replaces the card.
   struct TPendingDelete {
     String OwnerKey;

@@ -257,6 +257,21 @@ HRESULT TQoraManager::LoadFormSet(const String& formSet, const String& card, Var
   });
 }
 
+void TQoraManager::SaveNewCard(TCardRecord card, const std::vector<TFormSignature>& signatures,
+                               bool replacing, bool& saved, bool& passwordNeeded) {
+  const std::optional<int64_t> protection = SaveProtection();
+  if (!protection) {
+    // The log-in the add-on asks for next leaves the removal pending.
+    if (replacing) pendingDelete_ = TPendingDelete{card.OwnerKey, card.Name};
+    saved = false;
+    passwordNeeded = true;
+    return;
+  }
+  card.ProtectedBy = *protection;
+  saved = WriteCard(std::move(card), signatures, replacing);
+  passwordNeeded = !saved;
+}
+
 HRESULT TQoraManager::SaveFormSet(const String& url, const String& name, const String& title,
                                   const Variant& forms, bool& saved, bool& passwordNeeded) {
   return Serve(
@@ -272,20 +287,11 @@ HRESULT TQoraManager::SaveFormSet(const String& url, const String& name, const S
         TCardRecord card;
         ReadFormsArgument(forms, "forms", set, card.Data);
         if (set.Empty()) throw Exception(u"forms holds no form");
-        const std::optional<int64_t> protection = SaveProtection();
-        if (!protection) {
-          // The log-in the add-on asks for next leaves the removal pending.
-          if (replacing) pendingDelete_ = TPendingDelete{url, name};
-          passwordNeeded = true;
-          return;
-        }
         card.Kind = StoredFormSet;
         card.OwnerKey = url;
         card.Name = name;
         card.Title = title;
-        card.ProtectedBy = *protection;
-        saved = WriteCard(std::move(card), SignaturesOf(set), replacing);
-        passwordNeeded = !saved;
+        SaveNewCard(std::move(card), SignaturesOf(set), replacing, saved, passwordNeeded);
       },
       false);
 }
@@ -354,20 +360,11 @@ HRESULT TQoraManager::SaveCard(int32_t kind, const String& url, const String& na
         TCardRecord card;
         card.Data = BytesArgument(data, "data");
         if (card.Data.empty()) throw Exception(u"data is empty");
-        const std::optional<int64_t> protection = SaveProtection();
-        if (!protection) {
-          // The log-in the add-on asks for next leaves the removal pending.
-          if (replacing) pendingDelete_ = TPendingDelete{url, name};
-          passwordNeeded = true;
-          return;
-        }
         card.Kind = kind;
         card.OwnerKey = url;
         card.Name = name;
         card.Title = title;
-        card.ProtectedBy = *protection;
-        saved = WriteCard(std::move(card), {}, replacing);
-        passwordNeeded = !saved;
+        SaveNewCard(std::move(card), {}, replacing, saved, passwordNeeded);
       },
       false);
 }
